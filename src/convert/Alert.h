@@ -1,0 +1,34 @@
+// The one way the conversion tells the user something: a message key and an optional argument.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace ptcdrop {
+
+// Message keys; their texts live in the string table.
+namespace keys {
+inline constexpr char kDirectory[] = "Directory"; // a dropped path is a folder
+inline constexpr char kResource[] = "Resource";   // unknown resource tag (argument: the tag)
+inline constexpr char kSave[] = "Save";           // an output failed (argument: its name)
+inline constexpr char kUnzip[] = "Unzip";         // a payload did not gunzip (argument: source)
+inline constexpr char kRead[] = "Read";           // a source could not be read (argument: it)
+} // namespace keys
+
+struct Alert
+{
+    QString key;
+    std::optional<QString> argument;
+    bool operator==(const Alert&) const = default;
+};
+
+// Front ends show alerts; tests record them. `alert` returns once the user has seen it.
+class AlertSink
+{
+public:
+    virtual ~AlertSink() = default;
+    virtual void alert(const Alert& alert) = 0;
+};
+
+} // namespace ptcdrop

@@ -1,0 +1,23 @@
+// The container test: a ".ptc" extension in any case plus the case-sensitive signature.
+#include "Classification.h"
+
+#include "PathRules.h"
+#include "PtcFormat.h"
+
+namespace ptcdrop {
+
+bool hasContainerExtension(const QString& path)
+{
+    return paths::extension(paths::lastComponent(path).toUpper()).toUpper() ==
+           QLatin1StringView("PTC");
+}
+
+QString resourceTag(const QString& path, const QByteArray& head)
+{
+    if (!hasContainerExtension(path) || !ptc::hasSignature(head))
+        return QString();
+    // Latin-1 keeps one character per byte, so any tag can be shown as it is.
+    return QString::fromLatin1(ptc::readContainerFields(head).tag);
+}
+
+} // namespace ptcdrop

@@ -1,0 +1,150 @@
+// The drop batch: dispatch by resource tag, packing, extraction and every alert they raise.
+#include "Conversion.h"
+
+#include "Classification.h"
+#include "ContainerBuilder.h"
+#include "Extraction.h"
+#include "Gzip.h"
+#include "Naming.h"
+#include "PathRules.h"
+#include "PtcFormat.h"
+
+#include <QFileInfo>
+
+namespace ptcdrop {
+
+Conversion::Conversion(AlertSink& alerts, GzipSwitch gzipSwitch)
+    : m_alerts(alerts), m_gzipSwitch(std::move(gzipSwitch))
+{
+}
+
+bool Conversion::isDirectory(const QStringList& files)
+{
+    return std::any_of(files.begin(), files.end(),
+                       [](const QString& path) { return QFileInfo(path).isDir(); });
+}
+
+void Conversion::writeToFiles(const QStringList& files)
+{
+    m_protected.clear();
+    for (const QString& path : files) {
+        if (const std::optional<FileIdentity> identity = identityOf(path))
+            m_protected.append(*identity);
+    }
+
+    const qsizetype total = files.size();
+    for (qsizetype done = 0; done < total; ++done) {
+        if (m_progress)
+            m_progress(done, total);
+        const QString& path = files[done];
+        const QString tag = checkPTC(path);
+        if (tag == QLatin1StringView(ptc::kTagGRP))
+            writeTXTToFile(path);
+        else if (tag == QLatin1StringView(ptc::kTagPRG))
+            writePRGTXTToFile(path);
+        else if (tag.isEmpty())
+            writePTCFormatToFile(path);
+        else
+            alert(keys::kResource, tag);
+    }
+    if (m_progress)
+        m_progress(total, total);
+    m_protected.clear();
+}
+
+QString Conversion::checkPTC(const QString& path) const
+{
+    // Only the header decides; a file that cannot be read has no signature.
+    const QByteArray head = readRegularFileHead(path, ptc::kHeaderSize).value_or(QByteArray());
+    return resourceTag(path, head);
+}
+
+QString Conversion::saveDirectory(const QString& path)
+{
+    return paths::removeLastComponent(path);
+}
+
+void Conversion::writePTCFormatToFile(const QString& path)
+{
+    const std::optional<QByteArray> source = readSource(path);
+    if (!source)
+        return;
+    const QString directory = saveDirectory(path);
+
+    QByteArray packed = *source;
+    if (m_gzipSwitch() && !source->isEmpty()) {
+        std::optional<QByteArray> compressed = gzippedData(*source);
+        if (!compressed) {
+            // Packing the uncompressed or an empty buffer instead would look like success.
+            alert(keys::kSave, name(path, true) + QLatin1StringView(ptc::kContainerSuffix));
+            return;
+        }
+        packed = std::move(*compressed);
+    }
+
+    const quint64 length = quint64(packed.size());
+    const quint64 pieceSize = quint64(ptc::kPayloadSize);
+    // floor(L / 49152) + 1 pieces: a length that is a multiple of the piece size (0 too)
+    // ends with an empty piece.
+    const quint64 lastIndex = length / pieceSize;
+    const bool multiPiece = lastIndex > 0;
+    const QString baseName = name(path, !multiPiece);
+    for (quint64 index = 0; index <= lastIndex; ++index) {
+        const QString piece = pieceName(baseName, index, multiPiece);
+        const quint64 offset = index * pieceSize;
+        const QByteArrayView payload(packed.constData() + offset,
+                                     qsizetype(std::min(pieceSize, length - offset)));
+        writeOutput(directory, piece + QLatin1StringView(ptc::kContainerSuffix),
+                    convertDataToPTC(payload, piece.toUtf8()));
+    }
+}
+
+void Conversion::writeTXTToFile(const QString& path)
+{
+    extract(path, false);
+}
+
+void Conversion::writePRGTXTToFile(const QString& path)
+{
+    extract(path, true);
+}
+
+void Conversion::extract(const QString& path, bool program)
+{
+    const std::optional<QByteArray> container = readSource(path);
+    if (!container)
+        return;
+    const Extracted extracted = program ? extractPRG(*container) : extractGRP(*container, m_gzipSwitch());
+    if (!extracted.content) {
+        alert(keys::kUnzip, paths::lastComponent(path));
+        return;
+    }
+    writeOutput(saveDirectory(path), extracted.fileName, *extracted.content);
+}
+
+std::optional<QByteArray> Conversion::readSource(const QString& path)
+{
+    std::optional<QByteArray> bytes = readRegularFile(path);
+    if (!bytes)
+        alert(keys::kRead, paths::lastComponent(path));
+    return bytes;
+}
+
+void Conversion::writeOutput(const QString& directory, const QString& fileName,
+                             const QByteArray& bytes)
+{
+    const QString target = paths::join(directory, fileName);
+    const std::optional<FileIdentity> existing = identityOf(target);
+    // A dropped file is never replaced by an output of the same batch, whatever the
+    // spelling or the disk's case rules make its name.
+    const bool replacesSource = existing && m_protected.contains(*existing);
+    if (replacesSource || !writeAtomically(target, bytes))
+        alert(keys::kSave, fileName);
+}
+
+void Conversion::alert(const char* key, const QString& argument)
+{
+    m_alerts.alert(Alert{QString::fromLatin1(key), argument});
+}
+
+} // namespace ptcdrop

@@ -1,0 +1,63 @@
+// Payload extraction from a container in memory. Every range stops at the end of the bytes
+// that were read, so a short or lying container never makes us read or write beyond it.
+#include "Extraction.h"
+
+#include "Gzip.h"
+#include "Naming.h"
+#include "PtcFormat.h"
+
+#include <algorithm>
+
+namespace ptcdrop {
+namespace {
+
+// Up to `length` bytes from `offset`, cut at the end of `bytes`.
+QByteArray boundedRange(const QByteArray& bytes, quint64 offset, quint64 length)
+{
+    const quint64 size = quint64(bytes.size());
+    if (offset >= size)
+        return QByteArray();
+    return bytes.sliced(qsizetype(offset), qsizetype(std::min(length, size - offset)));
+}
+
+} // namespace
+
+QByteArray gzipData(const QByteArray& container, quint64 length)
+{
+    const qint64 size = container.size();
+    if (size <= ptc::kHeaderSize)
+        return QByteArray();
+    qint64 last = qint64(std::min<quint64>(quint64(ptc::kHeaderSize) + length, quint64(size))) - 1;
+    while (last >= ptc::kHeaderSize && container[qsizetype(last)] == '\0')
+        --last;
+    // The format's trimmer keeps two bytes past the last non-zero byte.
+    const qint64 end = std::min<qint64>(last + 3, size);
+    return container.sliced(ptc::kHeaderSize, qsizetype(end - ptc::kHeaderSize));
+}
+
+Extracted extractGRP(const QByteArray& container, bool gzip)
+{
+    const ptc::ContainerFields fields = ptc::readContainerFields(container);
+    const QString name = fileNameFromNameField(fields.name);
+    const quint64 length = ptc::payloadLength(fields.dataSize);
+    if (!gzip)
+        return {name + QLatin1StringView(ptc::kDataSuffix),
+                boundedRange(container, ptc::kHeaderSize, length)};
+
+    std::optional<QByteArray> content = gunzippedData(gzipData(container, length));
+    // Keeping only two bytes of the zero run cuts off the end of a stream whose length
+    // field ends in three zero bytes (every source of 1 to 255 bytes); the whole payload
+    // area then still holds the complete stream.
+    if (!content)
+        content = gunzippedData(boundedRange(container, ptc::kHeaderSize, length));
+    return {name + QLatin1StringView(ptc::kTextSuffix), std::move(content)};
+}
+
+Extracted extractPRG(const QByteArray& container)
+{
+    const ptc::ContainerFields fields = ptc::readContainerFields(container);
+    return {fileNameFromNameField(fields.name) + QLatin1StringView(ptc::kTextSuffix),
+            boundedRange(container, ptc::kProgramTextOffset, ptc::payloadLength(fields.dataSize))};
+}
+
+} // namespace ptcdrop
