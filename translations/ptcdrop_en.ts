@@ -24,4 +24,45 @@
         <translation>The file “%@” could not be read; it was not converted.</translation>
     </message>
 </context>
+<context>
+    <name>window</name>
+    <message id="window.title">
+        <source>ptcdrop</source>
+        <translation>ptcdrop</translation>
+    </message>
+    <message id="window.hint">
+        <source>Drop files on the brown area: plain files are packed into .ptc containers, containers are unpacked.</source>
+        <translation>Drop files on the brown area: plain files are packed into .ptc containers, containers are unpacked.</translation>
+    </message>
+    <message id="window.gzip">
+        <source>Gzip when packing, gunzip when unpacking</source>
+        <translation>Gzip when packing, gunzip when unpacking</translation>
+    </message>
+    <message id="window.progress">
+        <source>Converting %1 of %2 files…</source>
+        <translation>Converting %1 of %2 files…</translation>
+    </message>
+    <message id="window.menu.file">
+        <source>&amp;File</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message id="window.menu.quit">
+        <source>&amp;Quit</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message id="window.menu.help">
+        <source>&amp;Help</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message id="window.menu.about">
+        <source>&amp;About ptcdrop</source>
+        <translation>&amp;About ptcdrop</translation>
+    </message>
+    <message id="window.about.text">
+        <source>ptcdrop %1
+Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.</source>
+        <translation>ptcdrop %1
+Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.</translation>
+    </message>
+</context>
 </TS>
