@@ -7,34 +7,38 @@
 namespace ptcdrop {
 namespace {
 
-// The byte at `offset`, or 0 past the end.
-quint32 byteAt(const QByteArray& data, quint64 offset)
+// Byte `index` of the field at `offset`, or 0 past the end. The sum offset + index is never
+// formed: near 2^64 it would wrap round to the start of the buffer.
+quint32 byteAt(const QByteArray& data, quint64 offset, quint64 index)
 {
-    return offset < quint64(data.size()) ? quint32(quint8(data[qsizetype(offset)])) : 0;
+    const quint64 size = quint64(data.size());
+    if (offset >= size || index >= size - offset)
+        return 0;
+    return quint32(quint8(data[qsizetype(offset + index)]));
 }
 
 } // namespace
 
 quint32 pack_n2(const QByteArray& data, quint64 offset)
 {
-    return byteAt(data, offset) << 8 | byteAt(data, offset + 1);
+    return byteAt(data, offset, 0) << 8 | byteAt(data, offset, 1);
 }
 
 quint32 pack_N4(const QByteArray& data, quint64 offset)
 {
-    return byteAt(data, offset) << 24 | byteAt(data, offset + 1) << 16 |
-           byteAt(data, offset + 2) << 8 | byteAt(data, offset + 3);
+    return byteAt(data, offset, 0) << 24 | byteAt(data, offset, 1) << 16 |
+           byteAt(data, offset, 2) << 8 | byteAt(data, offset, 3);
 }
 
 quint32 pack_v2(const QByteArray& data, quint64 offset)
 {
-    return byteAt(data, offset) | byteAt(data, offset + 1) << 8;
+    return byteAt(data, offset, 0) | byteAt(data, offset, 1) << 8;
 }
 
 quint32 pack_V4(const QByteArray& data, quint64 offset)
 {
-    return byteAt(data, offset) | byteAt(data, offset + 1) << 8 |
-           byteAt(data, offset + 2) << 16 | byteAt(data, offset + 3) << 24;
+    return byteAt(data, offset, 0) | byteAt(data, offset, 1) << 8 | byteAt(data, offset, 2) << 16 |
+           byteAt(data, offset, 3) << 24;
 }
 
 void pack_a(const QByteArray& data, quint64 offset, char* buffer, quint64 length)
