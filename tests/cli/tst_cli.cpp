@@ -1,0 +1,548 @@
+// Tests of ptcdrop-cli run as a process: outputs on disk, stderr lines, exit status, --inspect.
+#include "ContainerBuilder.h"
+#include "PtcFormat.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ptcdrop;
+
+namespace {
+
+using Files = QMap<QString, QByteArray>;
+
+const QString kTry = QStringLiteral("Try 'ptcdrop-cli --help' for more information.");
+
+QString alertLine(const QString& text)
+{
+    return QStringLiteral("ptcdrop-cli: ") + text;
+}
+
+// The English texts of the string table, as a user reads them.
+QString directoryLine()
+{
+    return alertLine(
+        QStringLiteral("Folders cannot be converted. Drop files only; nothing was converted."));
+}
+QString resourceLine(const QString& tag)
+{
+    return alertLine(
+        QStringLiteral("The container holds a resource of type “%1”, which cannot be converted.")
+            .arg(tag));
+}
+QString saveLine(const QString& name)
+{
+    return alertLine(QStringLiteral("The file “%1” could not be saved.").arg(name));
+}
+QString unzipLine(const QString& name)
+{
+    return alertLine(QStringLiteral("The payload of “%1” could not be decompressed.").arg(name));
+}
+QString readLine(const QString& name)
+{
+    return alertLine(
+        QStringLiteral("The file “%1” could not be read; it was not converted.").arg(name));
+}
+
+QByteArray padded(QByteArray bytes, qsizetype length)
+{
+    bytes.append(QByteArray(length - bytes.size(), '\0'));
+    return bytes;
+}
+
+QByteArray withTag(QByteArray container, QByteArrayView tag)
+{
+    return container.replace(ptc::kTagOffset, ptc::kTagLength, tag.toByteArray());
+}
+
+QByteArray withDataSize(QByteArray container, quint16 dataSize)
+{
+    container[ptc::kDataSizeOffset] = char(dataSize & 0xff);
+    container[ptc::kDataSizeOffset + 1] = char(dataSize >> 8);
+    return container;
+}
+
+// Stores the digest the bytes require, as a container of that content would carry it.
+QByteArray resealed(QByteArray container)
+{
+    return container.replace(ptc::kDigestOffset, ptc::kDigestLength, containerDigest(container));
+}
+
+// A "PRG" container of 200 bytes whose data size is 164: program text at 60..199.
+QByteArray programContainer()
+{
+    QByteArray text;
+    for (int i = 0; i < 200; ++i)
+        text.append(char('a' + i % 26));
+    QByteArray container = convertDataToPTC(text, "PROG");
+    container = withDataSize(withTag(container, ptc::kTagPRG), 164);
+    container.truncate(200);
+    return resealed(container);
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QStringList errLines;
+};
+
+Run runCli(const QStringList& arguments, const QString& workingDirectory)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    environment.remove(QStringLiteral("LANGUAGE"));
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral(PTCDROP_CLI), arguments);
+    Run run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    run.errLines = err.split(u'\n', Qt::SkipEmptyParts);
+    return run;
+}
+
+// Every entry below `root`, hidden ones too (a left-over temporary file would be one),
+// with the content of each file; folders map to a marker.
+Files snapshot(const QString& root)
+{
+    Files entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    const QDir base(root);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        QByteArray content = QByteArrayLiteral("<folder>");
+        if (!info.isDir()) {
+            QFile file(path);
+            content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArrayLiteral("<?>");
+        }
+        entries.insert(base.relativeFilePath(path), content);
+    }
+    return entries;
+}
+
+bool createFiles(const QString& root, const QStringList& folders, const Files& files)
+{
+    const QDir base(root);
+    for (const QString& folder : folders) {
+        if (!base.mkpath(folder))
+            return false;
+    }
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        QFile file(base.filePath(it.key()));
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+            return false;
+    }
+    return true;
+}
+
+// Fails with the names that differ, then with the first file whose content differs.
+void compareTrees(const Files& actual, const Files& expected)
+{
+    QCOMPARE(actual.keys(), expected.keys());
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        if (actual.value(it.key()) != it.value())
+            QFAIL(qPrintable(QStringLiteral("content of %1 differs (%2 bytes, expected %3)")
+                                 .arg(it.key())
+                                 .arg(actual.value(it.key()).size())
+                                 .arg(it.value().size())));
+    }
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void convert_data();
+    void convert();
+    void gzipRoundTrip_data();
+    void gzipRoundTrip();
+    void helpAndVersion();
+    void inspect_data();
+    void inspect();
+    void inspectBatchWritesNothing();
+};
+
+void TestCli::convert_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("workingFolder");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("errLines");
+    QTest::addColumn<Files>("outputs");
+
+    const QByteArray hello = QByteArrayLiteral("hello");
+    const QByteArray ab = convertDataToPTC("abc", "AB");
+    const QByteArray unknown = withTag(convertDataToPTC("zzz", "ZED"), "ZZZ");
+    const QByteArray program = programContainer();
+    const QByteArray large(ptc::kPayloadSize + 1, 'x');
+
+    // clang-format off
+    QTest::newRow("pack one file")
+        << Files{{"notes.txt", hello}} << QStringList() << QString() << QStringList{"notes.txt"}
+        << 0 << QStringList()
+        << Files{{"NOTES.ptc", convertDataToPTC(hello, "NOTES")}};
+    QTest::newRow("pack two pieces")
+        << Files{{"data.bin", large}} << QStringList() << QString() << QStringList{"data.bin"}
+        << 0 << QStringList()
+        << Files{{"DATA_0.ptc", convertDataToPTC(large.first(ptc::kPayloadSize), "DATA_0")},
+                 {"DATA_1.ptc", convertDataToPTC("x", "DATA_1")}};
+    QTest::newRow("unpack GRP")
+        << Files{{"ab.ptc", ab}} << QStringList() << QString() << QStringList{"ab.ptc"}
+        << 0 << QStringList()
+        << Files{{"AB.dat", padded("abc", ptc::kPayloadSize)}};
+    QTest::newRow("unpack PRG")
+        << Files{{"prog.PTC", program}} << QStringList() << QString() << QStringList{"prog.PTC"}
+        << 0 << QStringList()
+        << Files{{"PROG.txt", program.sliced(ptc::kProgramTextOffset)}};
+    QTest::newRow("unknown tag in the middle")
+        << Files{{"a.txt", "A"}, {"z.ptc", unknown}, {"b.txt", "B"}} << QStringList() << QString()
+        << QStringList{"a.txt", "z.ptc", "b.txt"}
+        << 1 << QStringList{resourceLine("ZZZ")}
+        << Files{{"A.ptc", convertDataToPTC("A", "A")}, {"B.ptc", convertDataToPTC("B", "B")}};
+    QTest::newRow("alerts in batch order")
+        << Files{{"z.ptc", unknown}, {"ab.ptc", ab}} << QStringList() << QString()
+        << QStringList{"--gzip", "gone.txt", "z.ptc", "ab.ptc"}
+        << 1 << QStringList{readLine("gone.txt"), resourceLine("ZZZ"), unzipLine("ab.ptc")}
+        << Files();
+    QTest::newRow("output blocked by a folder")
+        << Files{{"notes.txt", hello}} << QStringList{"NOTES.ptc"} << QString()
+        << QStringList{"notes.txt"}
+        << 1 << QStringList{saveLine("NOTES.ptc")} << Files();
+    QTest::newRow("output would replace a dropped file")
+        << Files{{"notes.txt", hello}, {"NOTES.ptc", "not a container"}} << QStringList()
+        << QString() << QStringList{"notes.txt", "NOTES.ptc"}
+        << 1 << QStringList{saveLine("NOTES.ptc"), saveLine("NOTES.ptc")} << Files();
+    QTest::newRow("folder in the batch")
+        << Files{{"a.txt", "A"}} << QStringList{"sub"} << QString() << QStringList{"a.txt", "sub"}
+        << 1 << QStringList{directoryLine()} << Files();
+    QTest::newRow("dash file after --")
+        << Files{{"-x", "dash"}} << QStringList() << QString() << QStringList{"--", "-x"}
+        << 0 << QStringList() << Files{{"-X.ptc", convertDataToPTC("dash", "-X")}};
+    QTest::newRow("dash file without --")
+        << Files{{"-x", "dash"}} << QStringList() << QString() << QStringList{"-x"}
+        << 2 << QStringList{alertLine("Unknown option 'x'."), kTry} << Files();
+    QTest::newRow("relative paths from the working folder")
+        << Files{{"notes.txt", hello}, {"sub/keep.txt", "k"}} << QStringList{"sub"} << "sub"
+        << QStringList{"../notes.txt", "keep.txt"}
+        << 0 << QStringList()
+        << Files{{"NOTES.ptc", convertDataToPTC(hello, "NOTES")},
+                 {"sub/KEEP.ptc", convertDataToPTC("k", "KEEP")}};
+    QTest::newRow("no FILE")
+        << Files() << QStringList() << QString() << QStringList()
+        << 2 << QStringList{alertLine("no FILE given"), kTry} << Files();
+    QTest::newRow("no FILE after --gzip")
+        << Files() << QStringList() << QString() << QStringList{"--gzip"}
+        << 2 << QStringList{alertLine("no FILE given"), kTry} << Files();
+    QTest::newRow("unknown option")
+        << Files{{"notes.txt", hello}} << QStringList() << QString()
+        << QStringList{"--frobnicate", "notes.txt"}
+        << 2 << QStringList{alertLine("Unknown option 'frobnicate'."), kTry} << Files();
+    QTest::newRow("empty FILE")
+        << Files{{"notes.txt", hello}} << QStringList() << QString() << QStringList{"notes.txt", ""}
+        << 2 << QStringList{alertLine("an empty FILE name"), kTry} << Files();
+    QTest::newRow("--inspect with --gzip")
+        << Files{{"notes.txt", hello}} << QStringList() << QString()
+        << QStringList{"--inspect", "--gzip", "notes.txt"}
+        << 2 << QStringList{alertLine("--inspect converts nothing, so --gzip has no meaning with it"), kTry}
+        << Files();
+    QTest::newRow("--json without --inspect")
+        << Files{{"notes.txt", hello}} << QStringList() << QString()
+        << QStringList{"--json", "notes.txt"}
+        << 2 << QStringList{alertLine("--json needs --inspect"), kTry} << Files();
+    // clang-format on
+}
+
+void TestCli::convert()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, folders);
+    QFETCH(QString, workingFolder);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, errLines);
+    QFETCH(Files, outputs);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(createFiles(dir.path(), folders, files));
+    Files expected = snapshot(dir.path());
+    expected.insert(outputs);
+
+    const Run run = runCli(arguments, dir.filePath(workingFolder));
+    QCOMPARE(run.errLines, errLines);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(run.out.isEmpty());
+    compareTrees(snapshot(dir.path()), expected);
+}
+
+void TestCli::gzipRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("source");
+
+    QByteArray text;
+    while (text.size() < 200000)
+        text.append("The quick brown fox jumps over the lazy dog. ");
+    // clang-format off
+    QTest::newRow("one byte")            << QByteArray("A");
+    QTest::newRow("200 bytes")           << QByteArray(200, 'q');
+    QTest::newRow("255 bytes")           << QByteArray(255, '\0');
+    QTest::newRow("256 bytes")           << QByteArray(256, 'r');
+    QTest::newRow("large, fits a piece") << text;
+    // clang-format on
+}
+
+// Packing with --gzip and unpacking the container with --gzip gives back the source.
+void TestCli::gzipRoundTrip()
+{
+    QFETCH(QByteArray, source);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(createFiles(dir.path(), {}, Files{{"notes.src", source}}));
+
+    const Run pack = runCli({"--gzip", "notes.src"}, dir.path());
+    QCOMPARE(pack.errLines, QStringList());
+    QCOMPARE(pack.exitCode, 0);
+    QCOMPARE(QFileInfo(dir.filePath("NOTES.ptc")).size(), ptc::kContainerSize);
+
+    const Run unpack = runCli({"--gzip", "NOTES.ptc"}, dir.path());
+    QCOMPARE(unpack.errLines, QStringList());
+    QCOMPARE(unpack.exitCode, 0);
+    QFile unpacked(dir.filePath("NOTES.txt"));
+    QVERIFY(unpacked.open(QIODevice::ReadOnly));
+    QCOMPARE(unpacked.readAll(), source);
+    QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    QCOMPARE(names, (QStringList{"NOTES.ptc", "NOTES.txt", "notes.src"}));
+}
+
+void TestCli::helpAndVersion()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+
+    const Run help = runCli({"--help"}, dir.path());
+    QCOMPARE(help.exitCode, 0);
+    const QString text = QString::fromUtf8(help.out);
+    for (const char* expected :
+         {"FILE...", "--gzip", "--inspect", "--json", "--help", "--version", "Exit status"})
+        QVERIFY2(text.contains(QLatin1StringView(expected)), expected);
+
+    const Run version = runCli({"--version"}, dir.path());
+    QCOMPARE(version.exitCode, 0);
+    QVERIFY2(QRegularExpression(QStringLiteral("^ptcdrop-cli \\d+\\.\\d+\\.\\d+\\n$"))
+                 .match(QString::fromUtf8(version.out))
+                 .hasMatch(),
+             version.out.constData());
+    QVERIFY(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+void TestCli::inspect_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content"); // a null array: the file does not exist
+    QTest::addColumn<QString>("shownPath");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("dataSize");
+    QTest::addColumn<int>("payloadOffset"); // -1: not extracted
+    QTest::addColumn<int>("payloadLength");
+    QTest::addColumn<int>("fileLength");
+    QTest::addColumn<bool>("digestMatches");
+    QTest::addColumn<int>("exitCode");
+
+    const QByteArray packed = convertDataToPTC("payload", "NOTES");
+    QByteArray changed = packed;
+    changed[ptc::kHeaderSize + 100] = '\x01';
+    const QByteArray oddName = convertDataToPTC("x", QByteArray("A\x01\xff\"\\B", 6));
+    const QByteArray unknown = resealed(withTag(packed, "ZZZ"));
+    const QByteArray lyingSize = resealed(withDataSize(packed, 0xffff));
+
+    // clang-format off
+    QTest::newRow("packed container")
+        << "NOTES.ptc" << packed << "NOTES.ptc" << "container" << "GRP" << "NOTES"
+        << 49164 << 48 << 49152 << 49200 << true << 0;
+    QTest::newRow("changed payload byte")
+        << "NOTES.ptc" << changed << "NOTES.ptc" << "container" << "GRP" << "NOTES"
+        << 49164 << 48 << 49152 << 49200 << false << 1;
+    QTest::newRow("truncated container")
+        << "NOTES.ptc" << packed.first(30000) << "NOTES.ptc" << "container" << "GRP" << "NOTES"
+        << 49164 << 48 << 29952 << 30000 << false << 1;
+    QTest::newRow("data size past the end")
+        << "big.ptc" << lyingSize << "big.ptc" << "container" << "GRP" << "NOTES"
+        << 65535 << 48 << 49152 << 49200 << true << 0;
+    QTest::newRow("PRG container")
+        << "prog.ptc" << programContainer() << "prog.ptc" << "container" << "PRG" << "PROG"
+        << 164 << 60 << 140 << 200 << true << 0;
+    QTest::newRow("unknown tag")
+        << "z.Ptc" << unknown << "z.Ptc" << "container" << "ZZZ" << "NOTES"
+        << 49164 << -1 << 0 << 49200 << true << 0;
+    QTest::newRow("name with non-printing bytes")
+        << "odd.ptc" << oddName << "odd.ptc" << "container" << "GRP" << "A\\x01\\xff\\\"\\\\B"
+        << 49164 << 48 << 49152 << 49200 << true << 0;
+    QTest::newRow("plain file")
+        << "notes.txt" << QByteArray("hello") << "notes.txt" << "plain" << "" << ""
+        << 0 << -1 << 0 << 5 << false << 0;
+    QTest::newRow("container bytes under another name")
+        << "notes.bin" << packed << "notes.bin" << "plain" << "" << ""
+        << 0 << -1 << 0 << 49200 << false << 0;
+    QTest::newRow("cut inside the header")
+        << "short.ptc" << packed.first(40) << "short.ptc" << "plain" << "" << ""
+        << 0 << -1 << 0 << 40 << false << 0;
+    QTest::newRow("name holding a placeholder")
+        << "50%9 %1.txt" << QByteArray("x") << "50%9 %1.txt" << "plain" << "" << ""
+        << 0 << -1 << 0 << 1 << false << 0;
+    QTest::newRow("name holding a line break")
+        << "a\nb.txt" << QByteArray("x") << "a\\x0ab.txt" << "plain" << "" << ""
+        << 0 << -1 << 0 << 1 << false << 0;
+    QTest::newRow("missing file")
+        << "gone.ptc" << QByteArray() << "gone.ptc" << "unreadable" << "" << ""
+        << 0 << -1 << 0 << 0 << false << 1;
+    // clang-format on
+}
+
+// Each file in both forms: the text lines and the JSON object say the same.
+void TestCli::inspect()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, shownPath);
+    QFETCH(QString, kind);
+    QFETCH(QString, tag);
+    QFETCH(QString, name);
+    QFETCH(int, dataSize);
+    QFETCH(int, payloadOffset);
+    QFETCH(int, payloadLength);
+    QFETCH(int, fileLength);
+    QFETCH(bool, digestMatches);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!content.isNull())
+        QVERIFY(createFiles(dir.path(), {}, Files{{fileName, content}}));
+
+    const Run text = runCli({"--inspect", fileName}, dir.path());
+    QCOMPARE(text.errLines, QStringList());
+    QCOMPARE(text.exitCode, exitCode);
+    const QStringList lines = QString::fromUtf8(text.out).split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    if (kind == QLatin1StringView("unreadable")) {
+        QCOMPARE(lines, QStringList{shownPath + ": cannot be read (no such file)"});
+    } else if (kind == QLatin1StringView("plain")) {
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(shownPath + ": plain file ("), qPrintable(lines[0]));
+        QCOMPARE(lines[1], QStringLiteral("  file length:  %1 bytes").arg(fileLength));
+    } else {
+        const QString payload =
+            payloadOffset < 0
+                ? QStringLiteral("not extracted (unknown resource tag)")
+                : QStringLiteral("%1 bytes from offset %2").arg(payloadLength).arg(payloadOffset);
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines[0], shownPath + ": container");
+        QCOMPARE(lines[1], QStringLiteral("  signature:    \"PX01\""));
+        QCOMPARE(lines[2], "  resource tag: \"" + tag + '"');
+        QCOMPARE(lines[3], "  name field:   \"" + name + '"');
+        QCOMPARE(lines[4], QStringLiteral("  data size:    %1").arg(dataSize));
+        QCOMPARE(lines[5], QStringLiteral("  fixed byte:   2"));
+        QCOMPARE(lines[6], "  payload:      " + payload);
+        QCOMPARE(lines[7], QStringLiteral("  file length:  %1 bytes").arg(fileLength));
+        if (digestMatches)
+            QCOMPARE(lines[8], QStringLiteral("  digest:       matches"));
+        else
+            QVERIFY2(lines[8].startsWith(QStringLiteral("  digest:       does not match (stored ")),
+                     qPrintable(lines[8]));
+    }
+
+    const Run json = runCli({"--inspect", "--json", fileName}, dir.path());
+    QCOMPARE(json.errLines, QStringList());
+    QCOMPARE(json.exitCode, exitCode);
+    QVERIFY(json.out.endsWith('\n'));
+    QCOMPARE(json.out.count('\n'), 1);
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(json.out, &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(object.value("path").toString(), fileName);
+    QCOMPARE(object.value("kind").toString(), kind);
+    if (kind == QLatin1StringView("unreadable"))
+        return;
+    QCOMPARE(object.value("fileLength").toInteger(), fileLength);
+    if (kind == QLatin1StringView("plain")) {
+        QVERIFY(!object.contains("digestMatches"));
+        return;
+    }
+    QCOMPARE(object.value("signature").toString(), QStringLiteral("PX01"));
+    QCOMPARE(object.value("tag").toString(), tag);
+    QCOMPARE(object.value("name").toString(), name);
+    QCOMPARE(object.value("dataSize").toInteger(), dataSize);
+    QCOMPARE(object.value("fixedByte").toInteger(), 2);
+    if (payloadOffset < 0)
+        QVERIFY(object.value("payloadOffset").isNull());
+    else
+        QCOMPARE(object.value("payloadOffset").toInteger(), payloadOffset);
+    QCOMPARE(object.value("payloadLength").toInteger(), payloadLength);
+    QCOMPARE(object.value("digestMatches").toBool(), digestMatches);
+    QCOMPARE(object.value("storedDigest").toString(),
+             QString::fromLatin1(content.mid(ptc::kDigestOffset, ptc::kDigestLength).toHex()));
+    QCOMPARE(object.value("computedDigest").toString(),
+             QString::fromLatin1(containerDigest(content).toHex()));
+}
+
+// One run over files of every kind: one JSON line per file in order, status 1 for the one
+// bad digest, and not a byte written (a plain file's output name is even taken).
+void TestCli::inspectBatchWritesNothing()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray changed = convertDataToPTC("payload", "NOTES");
+    changed[ptc::kHeaderSize] = 'P';
+    QVERIFY(createFiles(dir.path(), {"sub"},
+                        Files{{"notes.txt", "hello"},
+                              {"NOTES.ptc", convertDataToPTC("payload", "NOTES")},
+                              {"bad.ptc", changed}}));
+    const Files before = snapshot(dir.path());
+
+    const QStringList files{"notes.txt", "NOTES.ptc", "bad.ptc", "sub"};
+    const Run run = runCli(QStringList{"--inspect", "--json"} + files, dir.path());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.errLines, QStringList());
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), files.size());
+    QStringList paths, kinds;
+    for (const QByteArray& line : lines) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        paths.append(object.value("path").toString());
+        kinds.append(object.value("kind").toString());
+    }
+    QCOMPARE(paths, files);
+    QCOMPARE(kinds, (QStringList{"plain", "container", "container", "unreadable"}));
+
+    const Run text = runCli(QStringList{"--inspect"} + files.first(3), dir.path());
+    QCOMPARE(text.exitCode, 1);
+    compareTrees(snapshot(dir.path()), before);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
