@@ -1,0 +1,68 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>ptcdrop</name>
+    <message id="Directory">
+        <source>Directory</source>
+        <translation>Ordner können nicht umgewandelt werden. Legen Sie nur Dateien ab; es wurde nichts umgewandelt.</translation>
+    </message>
+    <message id="Resource">
+        <source>Resource</source>
+        <translation>Der Container enthält eine Ressource vom Typ „%@“, die nicht umgewandelt werden kann.</translation>
+    </message>
+    <message id="Save">
+        <source>Save</source>
+        <translation>Die Datei „%@“ konnte nicht gespeichert werden.</translation>
+    </message>
+    <message id="Unzip">
+        <source>Unzip</source>
+        <translation>Die Nutzdaten von „%@“ konnten nicht dekomprimiert werden.</translation>
+    </message>
+    <message id="Read">
+        <source>Read</source>
+        <translation>Die Datei „%@“ konnte nicht gelesen werden; sie wurde nicht umgewandelt.</translation>
+    </message>
+</context>
+<context>
+    <name>window</name>
+    <message id="window.title">
+        <source>ptcdrop</source>
+        <translation>ptcdrop</translation>
+    </message>
+    <message id="window.hint">
+        <source>Drop files on the brown area: plain files are packed into .ptc containers, containers are unpacked.</source>
+        <translation>Legen Sie Dateien auf der braunen Fläche ab: Einfache Dateien werden in .ptc-Container gepackt, Container werden entpackt.</translation>
+    </message>
+    <message id="window.gzip">
+        <source>Gzip when packing, gunzip when unpacking</source>
+        <translation>Beim Packen mit gzip komprimieren, beim Entpacken mit gunzip dekomprimieren</translation>
+    </message>
+    <message id="window.progress">
+        <source>Converting %1 of %2 files…</source>
+        <translation>Datei %1 von %2 wird umgewandelt …</translation>
+    </message>
+    <message id="window.menu.file">
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message id="window.menu.quit">
+        <source>&amp;Quit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message id="window.menu.help">
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message id="window.menu.about">
+        <source>&amp;About ptcdrop</source>
+        <translation>Ü&amp;ber ptcdrop</translation>
+    </message>
+    <message id="window.about.text">
+        <source>ptcdrop %1
+Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.</source>
+        <translation>ptcdrop %1
+Wandelt zwischen einfachen Dateien und PTC-Containern um. Legen Sie Dateien auf der braunen Fläche ab; Ordner werden abgelehnt.</translation>
+    </message>
+</context>
+</TS>
