@@ -27,7 +27,10 @@ QByteArray gzipData(const QByteArray& container, quint64 length)
     const qint64 size = container.size();
     if (size <= ptc::kHeaderSize)
         return QByteArray();
-    qint64 last = qint64(std::min<quint64>(quint64(ptc::kHeaderSize) + length, quint64(size))) - 1;
+    // The payload's end, bounded by the file's end before adding, so that no length can
+    // wrap the sum around.
+    const quint64 available = quint64(size - ptc::kHeaderSize);
+    qint64 last = qint64(ptc::kHeaderSize) + qint64(std::min(length, available)) - 1;
     while (last >= ptc::kHeaderSize && container[qsizetype(last)] == '\0')
         --last;
     // The format's trimmer keeps two bytes past the last non-zero byte.
