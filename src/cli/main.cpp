@@ -46,7 +46,11 @@ int inspect(const QStringList& arguments, const QStringList& files, bool json)
         else
             writeOut(ptcdrop::inspectionText(inspection).toUtf8());
     }
-    std::fflush(stdout);
+    // A full disk or a closed pipe must not pass for a clean inspection.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("ptcdrop-cli: the output could not be written\n", stderr);
+        return kExitAlerted;
+    }
     return fault ? kExitAlerted : 0;
 }
 

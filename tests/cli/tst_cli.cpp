@@ -179,6 +179,7 @@ private slots:
     void inspect_data();
     void inspect();
     void inspectBatchWritesNothing();
+    void inspectOutputFailure();
 };
 
 void TestCli::convert_data()
@@ -542,6 +543,25 @@ void TestCli::inspectBatchWritesNothing()
     const Run text = runCli(QStringList{"--inspect"} + files.first(3), dir.path());
     QCOMPARE(text.exitCode, 1);
     compareTrees(snapshot(dir.path()), before);
+}
+
+// An inspection whose report cannot be written has not succeeded.
+void TestCli::inspectOutputFailure()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+        QSKIP("no /dev/full on this system");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(createFiles(dir.path(), {}, Files{{"NOTES.ptc", convertDataToPTC("x", "NOTES")}}));
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(QStringLiteral(PTCDROP_CLI), {"--inspect", "NOTES.ptc"});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError(),
+             QByteArray("ptcdrop-cli: the output could not be written\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
