@@ -3,12 +3,13 @@
 #include "FileAccess.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ptcdrop {
 namespace {
@@ -26,6 +27,7 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -37,12 +39,15 @@ std::optional<QByteArray> readRegular(const QString& path, qint64 limit)
     Descriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0)
         return std::nullopt;
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
 
     QByteArray bytes;
-    const qint64 expected = limit < 0 ? qint64(info.st_size) : std::min<qint64>(limit, info.st_size);
+    const qint64 expected =
+        limit < 0 ? qint64(info.st_size) : std::min<qint64>(limit, info.st_size);
     bytes.reserve(qsizetype(expected) + 1);
     constexpr qsizetype kChunk = qsizetype(1) << 20;
     for (;;) {
@@ -80,22 +85,54 @@ std::optional<QByteArray> readRegularFileHead(const QString& path, qint64 length
     return readRegular(path, length);
 }
 
+// Written by hand rather than with QSaveFile: QSaveFile follows a link standing at the
+// target and replaces the file it points to, which may lie outside the save directory.
+// rename() replaces the directory entry itself, link or file.
 bool writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit(); // removes the temporary file
-        return false;
+    const QByteArray target = QFile::encodeName(path);
+    // The output keeps the permissions of a regular file it replaces; a new one gets 0666
+    // less the umask, which open() applies.
+    struct stat existing
+    {
+    };
+    const bool replacesFile =
+        ::lstat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
+
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
+        temporary = target + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
     }
-    return file.commit();
+    if (fd < 0)
+        return false;
+    Descriptor file(fd);
+
+    bool ok = !replacesFile || ::fchmod(fd, existing.st_mode & 07777) == 0;
+    for (qsizetype done = 0; ok && done < bytes.size();) {
+        const ssize_t wrote = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        ok = wrote > 0;
+        done += ok ? wrote : 0;
+    }
+    // Flushed before the rename, so that a crash leaves the old file or the complete new one.
+    ok = ok && ::fdatasync(fd) == 0;
+    ok = ::close(file.release()) == 0 && ok;
+    ok = ok && ::rename(temporary.constData(), target.constData()) == 0;
+    if (!ok)
+        ::unlink(temporary.constData());
+    return ok;
 }
 
 std::optional<FileIdentity> identityOf(const QString& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};

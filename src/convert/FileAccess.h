@@ -19,7 +19,8 @@ std::optional<QByteArray> readRegularFileHead(const QString& path, qint64 length
 
 // Writes `bytes` to `path` through a temporary file in the same folder renamed over the
 // target: afterwards the target is either the complete new file or untouched, and no
-// temporary file is left. False when anything failed.
+// temporary file is left. A link at `path` is replaced, never written through. False when
+// anything failed.
 bool writeAtomically(const QString& path, const QByteArray& bytes);
 
 // The identity of a file on disk (device and inode, links followed), to tell whether two

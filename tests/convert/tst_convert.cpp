@@ -178,6 +178,7 @@ private slots:
     void atomicWriteFailures_data();
     void atomicWriteFailures();
     void packUnderFileSizeLimit();
+    void outputPermissions();
 
     void extractGRP_data();
     void extractGRP();
@@ -192,6 +193,8 @@ private slots:
 
     void outputSafety_data();
     void outputSafety();
+    void linkAtOutputIsReplaced_data();
+    void linkAtOutputIsReplaced();
     void unreadableSource_data();
     void unreadableSource();
 
@@ -859,6 +862,71 @@ void TestConvert::outputSafety()
         QVERIFY(QFileInfo(dir.filePath(file)).isFile());
         QVERIFY(readFile(dir.filePath(file)) != before.value(file));
     }
+}
+
+// A link standing at an output's path is replaced by the output: writing through it would
+// change a file outside the save directory, one the user never dropped.
+void TestConvert::linkAtOutputIsReplaced_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("output");
+    // clang-format off
+    QTest::newRow("packing")    << "notes.txt" << noise(100)                             << "NOTES.ptc";
+    QTest::newRow("extraction") << "box.ptc"   << convertDataToPTC(noise(100), "README") << "README.dat";
+    // clang-format on
+}
+
+void TestConvert::linkAtOutputIsReplaced()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, output);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkpath("save"));
+    QVERIFY(QDir(root.path()).mkpath("elsewhere"));
+    QVERIFY(writeFile(root.filePath("elsewhere/victim"), "not to be touched"));
+    QVERIFY(writeFile(root.filePath("save/" + source), bytes));
+    QVERIFY(QFile::link("../elsewhere/victim", root.filePath("save/" + output)));
+    ConversionHarness harness;
+    harness.conversion.writeToFiles({root.filePath("save/" + source)});
+
+    QCOMPARE(harness.alerts, QStringList());
+    QCOMPARE(readFile(root.filePath("elsewhere/victim")), QByteArray("not to be touched"));
+    QCOMPARE(entries(root.filePath("elsewhere")), QStringList{"victim"});
+    const QFileInfo written(root.filePath("save/" + output));
+    QVERIFY(written.isFile() && !written.isSymLink());
+    QCOMPARE(entries(root.filePath("save")), sorted({source, output}));
+}
+
+// An output gets the permissions a new file gets, or keeps those of the file it replaces.
+void TestConvert::outputPermissions()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(dir.filePath("a.txt"), "a"));
+    QVERIFY(writeFile(dir.filePath("b.txt"), "b"));
+    QVERIFY(writeFile(dir.filePath("B.ptc"), "old"));
+    QVERIFY(QFile::setPermissions(dir.filePath("B.ptc"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const mode_t mask = ::umask(022);
+    ConversionHarness harness;
+    harness.conversion.writeToFiles({dir.filePath("a.txt"), dir.filePath("b.txt")});
+    ::umask(mask);
+
+    QCOMPARE(harness.alerts, QStringList());
+    struct stat a
+    {
+    };
+    struct stat b
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath("A.ptc")).constData(), &a), 0);
+    QCOMPARE(::stat(QFile::encodeName(dir.filePath("B.ptc")).constData(), &b), 0);
+    QCOMPARE(a.st_mode & 07777, mode_t(0644));
+    QCOMPARE(b.st_mode & 07777, mode_t(0640));
 }
 
 // A source that is not a readable regular file is reported, and nothing is made from it.
