@@ -39,9 +39,7 @@ std::optional<QByteArray> readRegular(const QString& path, qint64 limit)
     Descriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0)
         return std::nullopt;
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
 
@@ -93,9 +91,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
     const QByteArray target = QFile::encodeName(path);
     // The output keeps the permissions of a regular file it replaces; a new one gets 0666
     // less the umask, which open() applies.
-    struct stat existing
-    {
-    };
+    struct stat existing = {};
     const bool replacesFile =
         ::lstat(target.constData(), &existing) == 0 && S_ISREG(existing.st_mode);
 
@@ -130,9 +126,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
 
 std::optional<FileIdentity> identityOf(const QString& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};

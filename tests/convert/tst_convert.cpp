@@ -917,12 +917,8 @@ void TestConvert::outputPermissions()
     ::umask(mask);
 
     QCOMPARE(harness.alerts, QStringList());
-    struct stat a
-    {
-    };
-    struct stat b
-    {
-    };
+    struct stat a = {};
+    struct stat b = {};
     QCOMPARE(::stat(QFile::encodeName(dir.filePath("A.ptc")).constData(), &a), 0);
     QCOMPARE(::stat(QFile::encodeName(dir.filePath("B.ptc")).constData(), &b), 0);
     QCOMPARE(a.st_mode & 07777, mode_t(0644));
