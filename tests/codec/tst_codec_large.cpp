@@ -24,9 +24,7 @@ void TestCodecLarge::roundTripAbove4GiB()
     input.replace((qsizetype(1) << 32) - 3, 6, "across");
     input.replace(size - 3, 3, "end");
 
-    // zlib's fastest level: the slicing does not depend on the level, and this keeps the
-    // test well under half the time of the default level.
-    std::optional<QByteArray> stream = gzippedDataWithCompressionLevel(input, 1.0f / 9.0f);
+    std::optional<QByteArray> stream = gzippedData(input);
     QVERIFY(stream);
     QVERIFY(stream->startsWith("\x1F\x8B\x08"));
     // The gzip trailer stores the length modulo 2^32.
