@@ -89,6 +89,7 @@ struct CliRun
 {
     bool finished = false;
     int exitCode = -1;
+    QString errorText;
     QStringList errorLines;
     QByteArray standardOutput;
 };
@@ -110,8 +111,8 @@ inline CliRun runCli(const QStringList& arguments, int timeoutMs = 60000,
         return run;
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    const QString errors = QString::fromUtf8(process.readAllStandardError());
-    run.errorLines = errors.split(u'\n', Qt::SkipEmptyParts);
+    run.errorText = QString::fromUtf8(process.readAllStandardError());
+    run.errorLines = run.errorText.split(u'\n', Qt::SkipEmptyParts);
     run.standardOutput = process.readAllStandardOutput();
     return run;
 }

@@ -106,6 +106,8 @@ private slots:
     void specialFilesNeverHang_data();
     void specialFilesNeverHang();
     void linkToFolderRefusesBatch();
+    void alertStaysOneLine_data();
+    void alertStaysOneLine();
     void trimmerWithHugeLength_data();
     void trimmerWithHugeLength();
 
@@ -451,6 +453,49 @@ void HardeningTest::linkToFolderRefusesBatch()
     QCOMPARE(run.errorLines, QStringList({cliLine(keys::kDirectory, std::nullopt)}));
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(snapshot(dir.path()), before);
+}
+
+// ptcdrop-cli prints one line per alert, so that scripts can count and read them. A line
+// break inside an argument (a tag byte, a file name, a name field) must not start a second
+// line.
+void HardeningTest::alertStaysOneLine_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("blockingFolder");
+
+    QByteArray tagged = convertDataToPTC("x", "X");
+    tagged.replace(ptc::kTagOffset, 3, "A\nB");
+    // clang-format off
+    QTest::newRow("tag")        << "tag.ptc"           << tagged                          << "";
+    QTest::newRow("file name")  << "line\nbreak.ptc"   << QByteArray()                    << "";
+    QTest::newRow("name field") << "field.ptc"         << convertDataToPTC("x", "A\nB")   << "A\nB.dat";
+    // clang-format on
+}
+
+void HardeningTest::alertStaysOneLine()
+{
+    QFETCH(QString, source);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, blockingFolder);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(source);
+    if (bytes.isEmpty())
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0); // "Read"
+    else
+        QVERIFY(writeFile(path, bytes));
+    if (!blockingFolder.isEmpty()) // a folder at the output's path: "Save"
+        QVERIFY(QDir().mkdir(dir.filePath(blockingFolder)));
+
+    const CliRun run = runCli({path});
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.errorText.startsWith(QStringLiteral("ptcdrop-cli: ")));
+    QEXPECT_FAIL("", "ConsoleAlert prints line breaks of the argument as they are (reported)",
+                 Continue);
+    QCOMPARE(run.errorLines.size(), 1);
 }
 
 // The trimmer starts at the file's last byte whenever the length asks for more than the
