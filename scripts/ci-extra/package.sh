@@ -57,11 +57,16 @@ metainfo="$share/metainfo/org.example.ptcdrop.metainfo.xml"
 # groff reports bad requests and unknown escapes only as warnings; any of them is a fault.
 warnings=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l "$share/man/man1/ptcdrop-cli.1.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "the man page does not render cleanly: $warnings"
+for program in "$work"/tree/usr/bin/*; do
+  ! readelf -d "$program" | grep -q -E 'RPATH|RUNPATH' || fail "$(basename "$program") carries a run path"
+done
 has_window=0
 [ -x "$work/tree/usr/bin/ptcdrop" ] && has_window=1
 if [ $has_window -eq 1 ]; then
   desktop-file-validate "$desktop"
   appstreamcli validate --no-net "$metainfo"
+  # The tree as a whole: the metainfo's launchable and icon must be among the files.
+  appstreamcli validate-tree --no-net "$work/tree"
   grep -qx 'Exec=ptcdrop' "$desktop" || fail "the desktop entry must start ptcdrop without file arguments"
   grep -q "<release version=\"$version\"" "$metainfo" ||
     fail "the metainfo has no release entry for version $version"
