@@ -833,15 +833,15 @@ void TestConvert::outputSafety()
     quint32 seed = 1;
     for (const QString& plain : plains)
         before.insert(plain, noise(300, seed++));
-    for (const QString& spec : containers) {
-        const QStringList parts = spec.split(u':');
+    for (const QString& entry : containers) {
+        const QStringList parts = entry.split(u':');
         before.insert(parts[0], convertDataToPTC(noise(300, seed++), parts[1].toUtf8()));
     }
     for (auto it = before.cbegin(); it != before.cend(); ++it)
         QVERIFY(writeFile(dir.filePath(it.key()), it.value()));
     QStringList names = before.keys();
-    for (const QString& spec : links) {
-        const QStringList parts = spec.split(u':');
+    for (const QString& entry : links) {
+        const QStringList parts = entry.split(u':');
         QVERIFY(QFile::link(parts[1], dir.filePath(parts[0])));
         names.append(parts[0]);
     }
