@@ -51,7 +51,7 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6core6' ||
 echo "-- validating what the package ships"
 dpkg-deb -x "$deb" "$work/tree"
 share="$work/tree/usr/share"
-desktop="$share/applications/org.example.ptcdrop.desktop"
+desktop="$share/applications/ptcdrop.desktop"
 metainfo="$share/metainfo/org.example.ptcdrop.metainfo.xml"
 [ -f "$share/man/man1/ptcdrop-cli.1.gz" ] || fail "the man page is missing from the package"
 # groff reports bad requests and unknown escapes only as warnings; any of them is a fault.
@@ -78,7 +78,7 @@ if [ $has_window -eq 1 ]; then
   done
 else
   echo "   (this build has no window: the package carries ptcdrop-cli only)"
-  desktop-file-validate packaging/org.example.ptcdrop.desktop
+  desktop-file-validate packaging/ptcdrop.desktop
   appstreamcli validate --no-net packaging/org.example.ptcdrop.metainfo.xml
 fi
 
