@@ -21,8 +21,12 @@ void checkBaseName(const QString& path, bool only)
 
     const qsizetype cut = std::min(limit, stem.size());
     bool found = false;
-    for (qsizetype kept = std::max<qsizetype>(0, cut - 2); kept <= cut && !found; ++kept)
-        found = stem.first(kept).toUpper() == base;
+    for (qsizetype kept = std::max<qsizetype>(0, cut - 2); kept <= cut && !found; ++kept) {
+        // Upper-cased as an lvalue, like name() does: Qt's in-place (rvalue) upper-casing
+        // turns a trailing lone surrogate into U+FFFD, the copying one keeps it.
+        const QString start = stem.first(kept);
+        found = start.toUpper() == base;
+    }
     FUZZ_CHECK(found);
 
     // The cut never leaves half a pair: valid text stays valid.
