@@ -68,6 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (qsizetype i = trimmed.size(); i < payload.size(); ++i)
         FUZZ_CHECK(payload[i] == '\0');
 
+    // Any length beyond the file's end, however large, means "up to the file's end".
+    for (const quint64 beyond :
+         {quint64(available) + 1, quint64(1) << 63, ~quint64(0) - 47, ~quint64(0)})
+        FUZZ_CHECK(gzipData(bytes, beyond) == gzipData(bytes, quint64(available)));
+
     const Extracted raw = extractGRP(bytes, false);
     checkFileName(raw.fileName, fields.name, ptc::kDataSuffix);
     FUZZ_CHECK(raw.content.has_value());

@@ -519,9 +519,6 @@ void HardeningTest::trimmerWithHugeLength()
     container.chop(100); // a file shorter than its payload area
     const QByteArray expected = QByteArray("stream") + QByteArray(2, '\0');
     const bool sound = passesInChild([&] { return gzipData(container, length) == expected; });
-    if (length > ~quint64(0) - 48)
-        QEXPECT_FAIL("", "gzipData: 48 + length wraps round for lengths near 2^64 (reported)",
-                     Continue);
     QVERIFY(sound);
 }
 
