@@ -8,13 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 namespace ptcdrop {
 namespace {
 
 constexpr quint64 kSlice = quint64(1) << 30;
-constexpr int kGzipWindowBits = 15 + 16;     // 32 KiB window, gzip wrapper
-constexpr int kDetectWindowBits = 15 + 32;   // 32 KiB window, gzip or zlib header
+constexpr int kGzipWindowBits = 15 + 16;   // 32 KiB window, gzip wrapper
+constexpr int kDetectWindowBits = 15 + 32; // 32 KiB window, gzip or zlib header
 constexpr int kMemLevel = 8;
 constexpr qsizetype kDeflateStep = 16384;
 
@@ -34,6 +35,18 @@ std::optional<int> zlibLevel(float level)
     if (scaled >= 9.5f)
         return std::nullopt;
     return int(std::lround(scaled));
+}
+
+// Running out of memory is "no result": QByteArray reports it by throwing, and no codec
+// call may throw.
+bool resizeOutput(QByteArray& output, qsizetype size) noexcept
+{
+    try {
+        output.resize(size);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -56,9 +69,9 @@ std::optional<QByteArray> gzippedDataWithCompressionLevel(const QByteArray& inpu
 
     const auto* next = reinterpret_cast<const Bytef*>(input.constData());
     quint64 inputLeft = quint64(input.size());
-    QByteArray output(kDeflateStep, Qt::Uninitialized);
+    QByteArray output;
     quint64 produced = 0;
-    int status = Z_OK;
+    int status = resizeOutput(output, kDeflateStep) ? Z_OK : Z_MEM_ERROR;
     while (status == Z_OK) {
         if (stream.avail_in == 0 && inputLeft > 0) {
             stream.next_in = const_cast<Bytef*>(next);
@@ -66,8 +79,12 @@ std::optional<QByteArray> gzippedDataWithCompressionLevel(const QByteArray& inpu
             next += stream.avail_in;
             inputLeft -= stream.avail_in;
         }
-        if (produced == quint64(output.size()))
-            output.resize(output.size() + std::max<qsizetype>(kDeflateStep, output.size() / 2));
+        if (produced == quint64(output.size()) &&
+            !resizeOutput(output,
+                          output.size() + std::max<qsizetype>(kDeflateStep, output.size() / 2))) {
+            status = Z_MEM_ERROR;
+            break;
+        }
         stream.next_out = reinterpret_cast<Bytef*>(output.data() + produced);
         stream.avail_out = sliceOf(quint64(output.size()) - produced);
         const uInt offered = stream.avail_out;
@@ -95,10 +112,11 @@ std::optional<QByteArray> gunzippedData(const QByteArray& input)
     quint64 inputLeft = quint64(input.size());
     // Starts at one and a half times the input and doubles: a small stream that expands a
     // thousandfold takes a handful of steps, not thousands of steps of half the input.
-    QByteArray output(std::max<qsizetype>(1, qsizetype(double(input.size()) * 1.5)),
-                      Qt::Uninitialized);
+    QByteArray output;
     quint64 produced = 0;
-    int status = Z_OK;
+    int status = resizeOutput(output, std::max<qsizetype>(1, qsizetype(double(input.size()) * 1.5)))
+                     ? Z_OK
+                     : Z_MEM_ERROR;
     while (status == Z_OK) {
         if (stream.avail_in == 0 && inputLeft > 0) {
             stream.next_in = const_cast<Bytef*>(next);
@@ -107,11 +125,11 @@ std::optional<QByteArray> gunzippedData(const QByteArray& input)
             inputLeft -= stream.avail_in;
         }
         if (produced == quint64(output.size())) {
-            if (output.size() > (std::numeric_limits<qsizetype>::max)() / 2) {
+            if (output.size() > (std::numeric_limits<qsizetype>::max)() / 2 ||
+                !resizeOutput(output, output.size() * 2)) {
                 status = Z_MEM_ERROR;
                 break;
             }
-            output.resize(output.size() * 2);
         }
         stream.next_out = reinterpret_cast<Bytef*>(output.data() + produced);
         stream.avail_out = sliceOf(quint64(output.size()) - produced);

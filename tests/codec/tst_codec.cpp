@@ -12,6 +12,10 @@
 
 #include <zlib.h>
 
+#include <sys/resource.h>
+
+#include <fstream>
+
 #include <limits>
 #include <optional>
 
@@ -149,6 +153,7 @@ private slots:
     void gunzipNoResult();
     void gunzipOutputFillsFirstBufferExactly();
     void gunzipLargeExpansion();
+    void gunzipOutOfMemory();
     void gzipToolReadsOurStreams_data();
     void gzipToolReadsOurStreams();
     void gzipToolStreamsDecode();
@@ -570,6 +575,33 @@ void TestCodec::gunzipLargeExpansion()
     QVERIFY(restored);
     QCOMPARE(restored->size(), input.size());
     QVERIFY(*restored == input);
+}
+
+// Running out of memory while the output grows is "no result", not an exception that ends
+// the program.
+void TestCodec::gunzipOutOfMemory()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves far more address space than any limit leaves");
+#endif
+    QByteArray input = zeros(128 << 20);
+    const std::optional<QByteArray> stream = gzippedDataWithCompressionLevel(input, 1.0f);
+    QVERIFY(stream);
+    input.clear();
+    input.squeeze();
+
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    QVERIFY(pages > 0);
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(pages) * 4096 + (32 << 20);
+    QCOMPARE(setrlimit(RLIMIT_AS, &limited), 0);
+    const bool gotResult = gunzippedData(*stream).has_value();
+    setrlimit(RLIMIT_AS, &saved);
+
+    QVERIFY(!gotResult);
 }
 
 void TestCodec::gzipToolReadsOurStreams_data()
