@@ -97,8 +97,8 @@ void QvDropView::writeToFiles()
         if (!progress && clock.elapsed() >= m_progressDelay) {
             progress = std::make_unique<QProgressDialog>(window());
             progress->setWindowModality(Qt::ApplicationModal);
-            // The outputs of a batch are all or nothing per file; stopping half way would
-            // only leave the user guessing which files were done.
+            // No cancel button: the batch runs to its end inside the drop, and one stopped
+            // half way would leave the user guessing which files were converted.
             progress->setCancelButton(nullptr);
             progress->setAutoClose(false);
             progress->setAutoReset(false);
