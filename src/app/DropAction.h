@@ -11,7 +11,7 @@ namespace ptcdrop {
 // for link so that drops still work. Returns Qt::IgnoreAction to refuse the drag.
 Qt::DropAction dropActionFor(Qt::DropActions offered, bool platformOffersLink);
 
-// False on the Wayland platform plugins, true everywhere else (X11, macOS, Windows).
+// False on the Wayland platform plugins, true everywhere else (X11 among them).
 bool platformOffersLink();
 
 } // namespace ptcdrop
