@@ -6,6 +6,8 @@
 #include "Naming.h"
 #include "PathRules.h"
 
+#include <QStringDecoder>
+
 #include <cstring>
 
 namespace {
@@ -32,9 +34,13 @@ void checkBaseName(const QString& path, bool only)
     // The cut never leaves half a pair: valid text stays valid.
     if (fuzz::isValidUtf16(stem))
         FUZZ_CHECK(fuzz::isValidUtf16(base));
-    // The container name is its UTF-8 form, which must read back as the same text.
-    if (fuzz::isValidUtf16(base))
-        FUZZ_CHECK(QString::fromUtf8(base.toUtf8()) == base);
+    // The container name is its UTF-8 form, which must read back as the same text (a
+    // leading U+FEFF included, which QString::fromUtf8 would drop as a byte order mark).
+    if (fuzz::isValidUtf16(base)) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        const QString decoded = decoder.decode(base.toUtf8());
+        FUZZ_CHECK(!decoder.hasError() && decoded == base);
+    }
 }
 
 } // namespace
