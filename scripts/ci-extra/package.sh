@@ -2,11 +2,12 @@
 # Builds the .deb from build/default, validates what it ships, installs it, uses the installed
 # programs, then removes it and every package its installation pulled in.
 # Run from the repository root after build/default is built; needs root (or sudo).
+# PTCDROP_BUILD_DIR and PTCDROP_PACKAGE_DIR choose other build and output folders.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-build=build/default
-out=build/package
+build=${PTCDROP_BUILD_DIR:-build/default}
+out=${PTCDROP_PACKAGE_DIR:-build/package}
 [ -f "$build/CPackConfig.cmake" ] || { echo "package.sh: configure and build $build first" >&2; exit 1; }
 
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
@@ -43,7 +44,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$out" >"$work/cpack.log" ||
   { cat "$work/cpack.log" >&2; fail "cpack failed"; }
 debs=("$out"/ptcdrop_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one ptcdrop_*.deb in $out"
-deb=${debs[0]}
+deb=$(realpath "${debs[0]}")
 version=$(dpkg-deb -f "$deb" Version)
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6core6' ||
   fail "the package does not declare its Qt dependency (is dpkg-shlibdeps installed?)"
@@ -89,7 +90,7 @@ fi
 dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" { print $2 }' |
   sort >"$installed_before"
 installed_by_us=1
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "./$deb" \
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$deb" \
   >"$work/apt.log" || { cat "$work/apt.log" >&2; fail "the package did not install"; }
 
 echo "-- using the installed programs"
