@@ -177,6 +177,8 @@ private slots:
     void packFailedPieceAmongFive();
     void atomicWriteFailures_data();
     void atomicWriteFailures();
+    void atomicWriteLongestName_data();
+    void atomicWriteLongestName();
     void packUnderFileSizeLimit();
     void outputPermissions();
 
@@ -520,6 +522,28 @@ void TestConvert::atomicWriteFailures()
     QVERIFY(!written);
     QCOMPARE(entries(dir.path()), before);
     QCOMPARE(readFile(dir.filePath("out")), QByteArray("old content"));
+}
+
+// An output whose name is as long as a name may be is written whole, new or replacing an
+// old file: the temporary file beside it needs a name of its own that fits too.
+void TestConvert::atomicWriteLongestName_data()
+{
+    QTest::addColumn<bool>("replaces");
+    QTest::newRow("new file") << false;
+    QTest::newRow("replacing") << true;
+}
+
+void TestConvert::atomicWriteLongestName()
+{
+    QFETCH(bool, replaces);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString target = dir.filePath(QString(255, u'n'));
+    if (replaces)
+        QVERIFY(writeFile(target, "old content"));
+    QVERIFY(writeAtomically(target, noise(kContainer)));
+    QCOMPARE(readFile(target), noise(kContainer));
+    QCOMPARE(entries(dir.path()), QStringList{QString(255, u'n')});
 }
 
 // A container that cannot be written in full leaves the file it would replace as it was.
