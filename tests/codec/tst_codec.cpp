@@ -1,5 +1,6 @@
 // Tests of the field readers and appenders and of the gzip codec.
 #include "ExactBuffer.h"
+#include "TestBytes.h"
 #include "Gzip.h"
 #include "Pack.h"
 #include "UnPack.h"
@@ -30,20 +31,6 @@ QByteArray bytes(std::initializer_list<int> values)
     QByteArray result;
     for (int value : values)
         result.append(char(value));
-    return result;
-}
-
-QByteArray zeros(qsizetype count)
-{
-    return QByteArray(count, '\0');
-}
-
-QByteArray randomBytes(qsizetype count, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray result(count, Qt::Uninitialized);
-    for (char& byte : result)
-        byte = char(generator.generate() & 0xFF);
     return result;
 }
 

@@ -1,6 +1,7 @@
 // Tests of the container builder and of the fields readers take from a container.
 #include "ContainerBuilder.h"
 #include "ExactBuffer.h"
+#include "TestBytes.h"
 #include "PtcFormat.h"
 
 #include <QCryptographicHash>
@@ -14,20 +15,6 @@ namespace {
 // The layout is spelt out here in literals, apart from the code's own constants, so that a
 // wrong constant there shows up as a difference.
 const QByteArray kResourceHeader = "PETC0100RGRP";
-
-QByteArray zeros(qsizetype count)
-{
-    return QByteArray(count, '\0');
-}
-
-QByteArray randomBytes(qsizetype count, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray result(count, Qt::Uninitialized);
-    for (char& byte : result)
-        byte = char(generator.generate() & 0xFF);
-    return result;
-}
 
 QByteArray expectedDigest(const QByteArray& payload)
 {
