@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -40,6 +41,9 @@ private:
 
 int main(int argc, char* argv[])
 {
+    // A write beyond the file size limit must fail with EFBIG, which the conversion reports
+    // ("Save") and cleans up after, rather than kill the window in the middle of a batch.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ptcdrop"));
     QApplication::setApplicationVersion(QStringLiteral(PTCDROP_VERSION));

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -58,6 +59,9 @@ int inspect(const QStringList& arguments, const QStringList& files, bool json)
 
 int main(int argc, char* argv[])
 {
+    // A write beyond the file size limit must fail with EFBIG, which the conversion reports
+    // ("Save") and cleans up after, rather than kill the process in the middle of a batch.
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ptcdrop-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PTCDROP_VERSION));
@@ -116,7 +120,10 @@ int main(int argc, char* argv[])
     QStringList files;
     files.reserve(arguments.size());
     for (const QString& argument : arguments)
-        files.append(QDir::cleanPath(QDir::current().absoluteFilePath(argument)));
+        // Not cleaned: "link/.." must mean what the kernel makes of it (the link target's
+        // parent), not the folder that holds the link.
+        files.append(QDir::isAbsolutePath(argument) ? argument
+                                                    : QDir::currentPath() + u'/' + argument);
 
     if (inspecting)
         return inspect(arguments, files, parser.isSet(jsonOption));

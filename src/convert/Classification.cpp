@@ -9,7 +9,7 @@ namespace ptcdrop {
 bool hasContainerExtension(const QString& path)
 {
     return paths::extension(paths::lastComponent(path).toUpper()).toUpper() ==
-           QLatin1StringView("PTC");
+           QLatin1StringView(ptc::kContainerExtension);
 }
 
 QString resourceTag(const QString& path, const QByteArray& head)

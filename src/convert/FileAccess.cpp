@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -33,7 +34,7 @@ private:
     int m_fd;
 };
 
-std::optional<QByteArray> readRegular(const QString& path, qint64 limit)
+std::optional<QByteArray> readRegularOrThrow(const QString& path, qint64 limit)
 {
     const QByteArray native = QFile::encodeName(path);
     Descriptor fd(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -69,6 +70,17 @@ std::optional<QByteArray> readRegular(const QString& path, qint64 limit)
             break;
     }
     return bytes;
+}
+
+// A file larger than the memory we can get is a file we cannot read: the batch goes on
+// with a "Read" alert instead of the allocation failure ending the program.
+std::optional<QByteArray> readRegular(const QString& path, qint64 limit)
+{
+    try {
+        return readRegularOrThrow(path, limit);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace

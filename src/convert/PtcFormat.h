@@ -55,6 +55,9 @@ inline constexpr qsizetype kProgramTextOffset = 60;
 inline constexpr char kTagGRP[] = "GRP";
 inline constexpr char kTagPRG[] = "PRG";
 
+// The extension that marks a container, compared in capitals.
+inline constexpr char kContainerExtension[] = "PTC";
+
 // Output file endings.
 inline constexpr char kContainerSuffix[] = ".ptc";
 inline constexpr char kDataSuffix[] = ".dat";

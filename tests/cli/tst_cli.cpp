@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+
 using namespace ptcdrop;
 
 namespace {
@@ -93,10 +97,18 @@ struct Run
     QStringList errLines;
 };
 
-Run runCli(const QStringList& arguments, const QString& workingDirectory)
+Run runCli(const QStringList& arguments, const QString& workingDirectory,
+           const std::function<void()>& childSetup = {})
 {
     QProcess process;
+    if (childSetup)
+        process.setChildProcessModifier(childSetup);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Under the sanitizers a refused huge allocation must come back as a failure, as it
+    // does in a normal build, instead of ending the process.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                           QStringLiteral(":allocator_may_return_null=1"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C"));
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     environment.remove(QStringLiteral("LANGUAGE"));
@@ -180,6 +192,9 @@ private slots:
     void inspect();
     void inspectBatchWritesNothing();
     void inspectOutputFailure();
+    void pathsResolvedByTheSystem();
+    void fileSizeLimitMidBatch();
+    void sourceTooLargeForMemory();
 };
 
 void TestCli::convert_data()
@@ -562,6 +577,66 @@ void TestCli::inspectOutputFailure()
     QCOMPARE(process.exitCode(), 1);
     QCOMPARE(process.readAllStandardError(),
              QByteArray("ptcdrop-cli: the output could not be written\n"));
+}
+
+// "link/.." names the parent of the link's target, as the system resolves it, not the
+// folder that holds the link: that file is packed, and its output lands beside it.
+void TestCli::pathsResolvedByTheSystem()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(createFiles(dir.path(), {"real/sub", "work"},
+                        Files{{"real/notes.txt", "real"}, {"work/notes.txt", "decoy"}}));
+    QVERIFY(QFile::link(QStringLiteral("../real/sub"), dir.filePath("work/link")));
+    Files expected = snapshot(dir.path());
+
+    const Run run = runCli({"link/../notes.txt"}, dir.filePath("work"));
+    QCOMPARE(run.errLines, QStringList());
+    QCOMPARE(run.exitCode, 0);
+    expected.insert("real/NOTES.ptc", convertDataToPTC("real", "NOTES"));
+    compareTrees(snapshot(dir.path()), expected);
+}
+
+// Under a file size limit, with SIGXFSZ at its default (which would kill the process), every
+// container that does not fit gives "Save", the batch goes on to the end, and no temporary
+// file is left.
+void TestCli::fileSizeLimitMidBatch()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(
+        createFiles(dir.path(), {},
+                    Files{{"big.bin", QByteArray(2 * 49152 + 10, 'b')}, {"after.txt", "after"}}));
+    Files expected = snapshot(dir.path());
+
+    const Run run = runCli({"big.bin", "after.txt"}, dir.path(), [] {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{40960, 40960};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    QCOMPARE(run.errLines, QStringList({saveLine("BIG_0.ptc"), saveLine("BIG_1.ptc"),
+                                        saveLine("BIG_2.ptc"), saveLine("AFTER.ptc")}));
+    QCOMPARE(run.exitCode, 1);
+    compareTrees(snapshot(dir.path()), expected);
+}
+
+// A source far larger than memory is a file that cannot be read, not the end of the batch.
+void TestCli::sourceTooLargeForMemory()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile huge(dir.filePath("huge.bin"));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    if (!huge.resize(qint64(1) << 42)) // 4 TiB, sparse
+        QSKIP("this file system does not hold a sparse file of 4 TiB");
+    huge.close();
+    QVERIFY(createFiles(dir.path(), {}, Files{{"after.txt", "after"}}));
+
+    const Run run = runCli({"huge.bin", "after.txt"}, dir.path());
+    QCOMPARE(run.errLines, QStringList{readLine("huge.bin")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(QFileInfo::exists(dir.filePath("AFTER.ptc")));
+    QVERIFY(!QFileInfo::exists(dir.filePath("HUGE.ptc")));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
