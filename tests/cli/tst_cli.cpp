@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -633,7 +634,9 @@ void TestCli::sourceTooLargeForMemory()
     QVERIFY(createFiles(dir.path(), {}, Files{{"after.txt", "after"}}));
 
     const Run run = runCli({"huge.bin", "after.txt"}, dir.path());
-    QCOMPARE(run.errLines, QStringList{readLine("huge.bin")});
+    // AddressSanitizer, where it is built in, reports the refused allocation on its own line.
+    const QStringList alerts = run.errLines.filter(QRegularExpression(QStringLiteral("^(?!==)")));
+    QCOMPARE(alerts, QStringList{readLine("huge.bin")});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(QFileInfo::exists(dir.filePath("AFTER.ptc")));
     QVERIFY(!QFileInfo::exists(dir.filePath("HUGE.ptc")));
