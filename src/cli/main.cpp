@@ -1,7 +1,7 @@
 // ptcdrop-cli: converts the given files exactly as one drop on the window would.
 #include "ConsoleAlert.h"
 #include "Conversion.h"
-#include "Inspection.h"
+#include "FileReport.h"
 #include "Messages.h"
 
 #include <QCommandLineParser>

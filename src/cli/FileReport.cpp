@@ -1,5 +1,5 @@
 // File inspection: the classification and the field reads of the conversion, without writing.
-#include "Inspection.h"
+#include "FileReport.h"
 
 #include "Classification.h"
 #include "ContainerBuilder.h"
