@@ -5,6 +5,7 @@
 #include "PtcFormat.h"
 #include "QvAppDelegate.h"
 #include "QvDropView.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -99,21 +100,6 @@ Answer dropWithoutEntry(QWidget& view, const QMimeData* mime, Qt::DropActions of
     return {event.isAccepted(), event.dropAction()};
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 // A container header with a resource tag the conversion does not handle: one "Resource"
 // alert, and nothing written.
 void writeForeignContainer(const QString& path, const QByteArray& tag)
@@ -122,7 +108,7 @@ void writeForeignContainer(const QString& path, const QByteArray& tag)
     bytes.replace(ptcdrop::ptc::kSignatureOffset, ptcdrop::ptc::kSignatureLength,
                   ptcdrop::ptc::kSignature);
     bytes.replace(ptcdrop::ptc::kTagOffset, tag.size(), tag);
-    writeFile(path, bytes);
+    QVERIFY(writeFile(path, bytes));
 }
 
 QStringList entries(const QString& directory)
@@ -314,7 +300,7 @@ void TestWindow::refusedDropChangesNothing()
 
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("notes.txt"));
-    writeFile(source, "some notes");
+    QVERIFY(writeFile(source, "some notes"));
     const QStringList before{QStringLiteral("/earlier/drop.txt")};
 
     QvDropView view;
@@ -336,9 +322,9 @@ void TestWindow::folderRefusesWholeBatch()
     const QString first = dir.filePath(QStringLiteral("first.txt"));
     const QString folder = dir.filePath(QStringLiteral("folder"));
     const QString second = dir.filePath(QStringLiteral("second.txt"));
-    writeFile(first, "first");
+    QVERIFY(writeFile(first, "first"));
     QVERIFY(QDir().mkdir(folder));
-    writeFile(second, "second");
+    QVERIFY(writeFile(second, "second"));
     const QStringList batch{first, folder, second};
     const QStringList before = entries(dir.path());
 
@@ -371,8 +357,8 @@ void TestWindow::filesConvertedInDropOrder()
     QTemporaryDir dir;
     const QString markdown = dir.filePath(QStringLiteral("notes.md"));
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
-    writeFile(markdown, "# the markdown notes");
-    writeFile(text, "the plain text notes");
+    QVERIFY(writeFile(markdown, "# the markdown notes"));
+    QVERIFY(writeFile(text, "the plain text notes"));
     const QStringList batch =
         markdownFirst ? QStringList{markdown, text} : QStringList{text, markdown};
 
@@ -403,9 +389,9 @@ void TestWindow::gzipSwitchReadPerFile()
     const QString before = dir.filePath(QStringLiteral("before.txt"));
     const QString foreign = dir.filePath(QStringLiteral("foreign.ptc"));
     const QString after = dir.filePath(QStringLiteral("after.txt"));
-    writeFile(before, content);
+    QVERIFY(writeFile(before, content));
     writeForeignContainer(foreign, "ZZZ");
-    writeFile(after, content);
+    QVERIFY(writeFile(after, content));
 
     QCheckBox gzip;
     QvDropView view;
@@ -443,7 +429,7 @@ void TestWindow::busyWhileConverting()
     const QString middle = dir.filePath(QStringLiteral("middle.txt"));
     const QString last = dir.filePath(QStringLiteral("last.ptc"));
     writeForeignContainer(first, "AAA");
-    writeFile(middle, "middle");
+    QVERIFY(writeFile(middle, "middle"));
     writeForeignContainer(last, "BBB");
 
     QvDropView view;

@@ -1,4 +1,5 @@
 // Real drags under Xvfb: the tests' own drag source, the ptcdrop window, xdotool's pointer.
+#include "TestFiles.h"
 #include "XvfbSession.h"
 
 #include <QDir>
@@ -56,13 +57,6 @@ public:
 private:
     QProcess m_process;
 };
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 } // namespace
 
@@ -132,8 +126,8 @@ void TestWindowDrag::drag()
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("first.txt"));
     const QString second = dir.filePath(QStringLiteral("second.txt"));
-    writeFile(first, "the first file");
-    writeFile(second, "the second file");
+    QVERIFY(writeFile(first, "the first file"));
+    QVERIFY(writeFile(second, "the second file"));
 
     const std::unique_ptr<Program> window = startWindow();
     QVERIFY2(window, "the ptcdrop window did not appear");

@@ -8,6 +8,7 @@
 #include "Gzip.h"
 #include "Messages.h"
 #include "Naming.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,18 +54,6 @@ QByteArray prose(qsizetype size)
         result += "Line " + QByteArray::number(line % 97) + " of the notes, kept for packing.\n";
     result.truncate(size);
     return result;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Every entry of a folder, hidden ones, links and FIFOs included, sorted.

@@ -5,6 +5,7 @@
 #include "ContainerBuilder.h"
 #include "Messages.h"
 #include "PtcFormat.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,18 +28,6 @@ public:
 inline ptcdrop::Alert alertOf(const char* key, const QString& argument)
 {
     return ptcdrop::Alert{QString::fromLatin1(key), argument};
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Every entry below `root` (hidden ones and links included, links not followed) with
