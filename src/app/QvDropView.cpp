@@ -89,7 +89,11 @@ void QvDropView::writeToFiles()
     std::unique_ptr<QProgressDialog> progress;
 
     ptcdrop::Conversion conversion(alerts(), [this] { return gzipOn(); });
-    conversion.setProgress([&](qsizetype done, qsizetype total) {
+    conversion.setProgress([&](const ptcdrop::BatchProgress& step) {
+        if (step.step == ptcdrop::BatchProgress::Step::WithinFile)
+            return;
+        const qsizetype done = step.fileIndex;
+        const qsizetype total = step.fileCount;
         if (done >= total) {
             progress.reset();
             return;

@@ -131,9 +131,6 @@ int main(int argc, char* argv[])
     const bool gzip = parser.isSet(gzipOption);
     ptcdrop::ConsoleAlert alerts;
     ptcdrop::Conversion conversion(alerts, [gzip] { return gzip; });
-    if (ptcdrop::Conversion::isDirectory(files))
-        alerts.alert(ptcdrop::Alert{QString::fromLatin1(ptcdrop::keys::kDirectory), {}});
-    else
-        conversion.writeToFiles(files);
+    conversion.convertDrop(files);
     return alerts.count() > 0 ? kExitAlerted : 0;
 }

@@ -24,8 +24,20 @@ bool Conversion::isDirectory(const QStringList& files)
                        [](const QString& path) { return QFileInfo(path).isDir(); });
 }
 
-void Conversion::writeToFiles(const QStringList& files)
+BatchSummary Conversion::convertDrop(const QStringList& files)
 {
+    if (isDirectory(files)) {
+        m_summary = {};
+        m_alerts.alert(Alert{QString::fromLatin1(keys::kDirectory), {}});
+        m_summary.alertsShown = 1;
+        return m_summary;
+    }
+    return writeToFiles(files);
+}
+
+BatchSummary Conversion::writeToFiles(const QStringList& files)
+{
+    m_summary = {};
     m_protected.clear();
     for (const QString& path : files) {
         if (const std::optional<FileIdentity> identity = identityOf(path))
@@ -34,9 +46,14 @@ void Conversion::writeToFiles(const QStringList& files)
 
     const qsizetype total = files.size();
     for (qsizetype done = 0; done < total; ++done) {
-        if (m_progress)
-            m_progress(done, total);
+        if (cancelled()) {
+            m_summary.cancelled = true;
+            break;
+        }
         const QString& path = files[done];
+        report(BatchProgress::Step::FileStarted, done, total, path);
+        const qsizetype outputsBefore = m_summary.outputsWritten;
+        const qsizetype alertsBefore = m_summary.alertsShown;
         const QString tag = checkPTC(path);
         if (tag == QLatin1StringView(ptc::kTagGRP))
             writeTXTToFile(path);
@@ -46,10 +63,28 @@ void Conversion::writeToFiles(const QStringList& files)
             writePTCFormatToFile(path);
         else
             alert(keys::kResource, tag);
+        if (m_summary.alertsShown == alertsBefore && m_summary.outputsWritten > outputsBefore)
+            ++m_summary.filesConverted;
     }
-    if (m_progress)
-        m_progress(total, total);
+    if (cancelled())
+        m_summary.cancelled = true;
+    report(BatchProgress::Step::Finished, total, total, QString());
     m_protected.clear();
+    return m_summary;
+}
+
+void Conversion::report(BatchProgress::Step step, qsizetype index, qsizetype total,
+                        const QString& path)
+{
+    if (!m_progress)
+        return;
+    BatchProgress progress;
+    progress.step = step;
+    progress.fileIndex = index;
+    progress.fileCount = total;
+    if (!path.isEmpty())
+        progress.fileName = paths::lastComponent(path);
+    m_progress(progress);
 }
 
 QString Conversion::checkPTC(const QString& path) const
@@ -114,7 +149,8 @@ void Conversion::extract(const QString& path, bool program)
     const std::optional<QByteArray> container = readSource(path);
     if (!container)
         return;
-    const Extracted extracted = program ? extractPRG(*container) : extractGRP(*container, m_gzipSwitch());
+    const Extracted extracted =
+        program ? extractPRG(*container) : extractGRP(*container, m_gzipSwitch());
     if (!extracted.content) {
         alert(keys::kUnzip, paths::lastComponent(path));
         return;
@@ -140,10 +176,13 @@ void Conversion::writeOutput(const QString& directory, const QString& fileName,
     const bool replacesSource = existing && m_protected.contains(*existing);
     if (replacesSource || !writeAtomically(target, bytes))
         alert(keys::kSave, fileName);
+    else
+        ++m_summary.outputsWritten;
 }
 
 void Conversion::alert(const char* key, const QString& argument)
 {
+    ++m_summary.alertsShown;
     m_alerts.alert(Alert{QString::fromLatin1(key), argument});
 }
 

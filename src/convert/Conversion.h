@@ -9,9 +9,37 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 namespace ptcdrop {
+
+// Where a batch stands, as handed to the progress callback.
+struct BatchProgress
+{
+    enum class Step
+    {
+        FileStarted, // the batch reached this file: sent in batch order, by the batch's thread
+        WithinFile,  // bytes or pieces of this file moved on: from any thread of the conversion
+        Finished,    // the batch is over (fileIndex == fileCount)
+    };
+    Step step = Step::FileStarted;
+    qsizetype fileIndex = 0; // 0-based index of the file in hand
+    qsizetype fileCount = 0;
+    QString fileName;         // its last path component
+    qint64 bytesDone = 0;     // of that file: bytes read so far
+    qint64 bytesTotal = 0;    // of that file: its size when opened, 0 when not known
+    qint64 piecesWritten = 0; // of that file: containers built so far
+};
+
+// What a batch did, for a front end's closing word on it.
+struct BatchSummary
+{
+    qsizetype filesConverted = 0; // files all of whose outputs were written
+    qsizetype outputsWritten = 0;
+    qsizetype alertsShown = 0; // the "Directory" refusal included
+    bool cancelled = false;    // stopped by the cancel flag before its end
+};
 
 // The conversion both front ends drive. It holds no state between batches; every outcome
 // the user must know of goes to the alert sink, and a failed file never stops the batch.
@@ -20,19 +48,25 @@ class Conversion
 public:
     // Read each time a file is handled, exactly when that file needs it.
     using GzipSwitch = std::function<bool()>;
-    // Called before each file with the number of files done and the batch's size, and once
-    // more when the batch is complete (done == total).
-    using Progress = std::function<void(qsizetype done, qsizetype total)>;
+    // May be called often and from any thread of the conversion: it must be cheap and
+    // thread-safe. FileStarted and Finished come in order from the batch's own thread.
+    using Progress = std::function<void(const BatchProgress&)>;
 
     Conversion(AlertSink& alerts, GzipSwitch gzipSwitch);
 
     void setProgress(Progress progress) { m_progress = std::move(progress); }
+    // Checked between files and between chunks of a file. Once it is set, the file in hand
+    // is given up whole (none of its outputs is written), no alert is raised for it, the
+    // files after it are not touched, and the batch returns marked cancelled. Not owned.
+    void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
     // True when some path names an existing folder (links followed).
     static bool isDirectory(const QStringList& files);
-    // Converts every path in order. The folder test is the caller's (a drop with a folder
-    // is refused as a whole before this is called).
-    void writeToFiles(const QStringList& files);
+    // One drop of `files`, as both front ends hand it on: a folder among them gives one
+    // "Directory" alert and nothing is converted; otherwise the batch is converted.
+    BatchSummary convertDrop(const QStringList& files);
+    // Converts every path in order. The folder test is the caller's (see convertDrop).
+    BatchSummary writeToFiles(const QStringList& files);
 
     // The resource tag: empty for a plain file, else the container's tag.
     QString checkPTC(const QString& path) const;
@@ -46,6 +80,8 @@ public:
 
 private:
     void alert(const char* key, const QString& argument);
+    bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
+    void report(BatchProgress::Step step, qsizetype index, qsizetype total, const QString& path);
     // Writes one output unless it would replace a file of the batch; alerts "Save" on failure.
     void writeOutput(const QString& directory, const QString& fileName, const QByteArray& bytes);
     std::optional<QByteArray> readSource(const QString& path);
@@ -54,6 +90,9 @@ private:
     AlertSink& m_alerts;
     GzipSwitch m_gzipSwitch;
     Progress m_progress;
+    const std::atomic<bool>* m_cancel = nullptr;
+    // What the batch in hand has done so far.
+    BatchSummary m_summary;
     // The files of the batch being converted; no output may replace one of them.
     QList<FileIdentity> m_protected;
 };

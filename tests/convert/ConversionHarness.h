@@ -15,8 +15,12 @@ class ConversionHarness : public ptcdrop::AlertSink
 public:
     ConversionHarness() : conversion(*this, [this] { return readSwitch(); })
     {
-        conversion.setProgress([this](qsizetype done, qsizetype total) {
-            log.append(QStringLiteral("progress %1/%2").arg(done).arg(total));
+        conversion.setProgress([this](const ptcdrop::BatchProgress& progress) {
+            // Only the steps that come in batch order; in-file steps may come from any thread.
+            if (progress.step != ptcdrop::BatchProgress::Step::WithinFile)
+                log.append(QStringLiteral("progress %1/%2")
+                               .arg(progress.fileIndex)
+                               .arg(progress.fileCount));
         });
     }
     ConversionHarness(const ConversionHarness&) = delete;
