@@ -38,9 +38,29 @@
         <source>Gzip when packing, gunzip when unpacking</source>
         <translation>Beim Packen mit gzip komprimieren, beim Entpacken mit gunzip dekomprimieren</translation>
     </message>
-    <message id="window.progress">
-        <source>Converting %1 of %2 files…</source>
-        <translation>Datei %1 von %2 wird umgewandelt …</translation>
+    <message id="window.progress.file">
+        <source>File %1 of %2: %3</source>
+        <translation>Datei %1 von %2: %3</translation>
+    </message>
+    <message id="window.progress.detail">
+        <source>%1 of %2 read, %3 pieces written</source>
+        <translation>%1 von %2 gelesen, %3 Teile geschrieben</translation>
+    </message>
+    <message id="window.progress.stopping">
+        <source>Stopping…</source>
+        <translation>Wird angehalten …</translation>
+    </message>
+    <message id="window.cancel">
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message id="window.status.done">
+        <source>Done: %1 files converted, %2 outputs written, %3 problems shown.</source>
+        <translation>Fertig: %1 Dateien umgewandelt, %2 Ausgaben geschrieben, %3 Probleme gemeldet.</translation>
+    </message>
+    <message id="window.status.cancelled">
+        <source>Cancelled: %1 files converted, %2 outputs written, %3 problems shown.</source>
+        <translation>Abgebrochen: %1 Dateien umgewandelt, %2 Ausgaben geschrieben, %3 Probleme gemeldet.</translation>
     </message>
     <message id="window.menu.file">
         <source>&amp;File</source>
@@ -60,9 +80,11 @@
     </message>
     <message id="window.about.text">
         <source>ptcdrop %1
-Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.</source>
+Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.
+Free software under the MIT licence.</source>
         <translation>ptcdrop %1
-Wandelt zwischen einfachen Dateien und PTC-Containern um. Legen Sie Dateien auf der braunen Fläche ab; Ordner werden abgelehnt.</translation>
+Wandelt zwischen einfachen Dateien und PTC-Containern um. Legen Sie Dateien auf der braunen Fläche ab; Ordner werden abgelehnt.
+Freie Software unter der MIT-Lizenz.</translation>
     </message>
 </context>
 </TS>

@@ -38,9 +38,29 @@
         <source>Gzip when packing, gunzip when unpacking</source>
         <translation>Gzip when packing, gunzip when unpacking</translation>
     </message>
-    <message id="window.progress">
-        <source>Converting %1 of %2 files…</source>
-        <translation>Converting %1 of %2 files…</translation>
+    <message id="window.progress.file">
+        <source>File %1 of %2: %3</source>
+        <translation>File %1 of %2: %3</translation>
+    </message>
+    <message id="window.progress.detail">
+        <source>%1 of %2 read, %3 pieces written</source>
+        <translation>%1 of %2 read, %3 pieces written</translation>
+    </message>
+    <message id="window.progress.stopping">
+        <source>Stopping…</source>
+        <translation>Stopping…</translation>
+    </message>
+    <message id="window.cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="window.status.done">
+        <source>Done: %1 files converted, %2 outputs written, %3 problems shown.</source>
+        <translation>Done: %1 files converted, %2 outputs written, %3 problems shown.</translation>
+    </message>
+    <message id="window.status.cancelled">
+        <source>Cancelled: %1 files converted, %2 outputs written, %3 problems shown.</source>
+        <translation>Cancelled: %1 files converted, %2 outputs written, %3 problems shown.</translation>
     </message>
     <message id="window.menu.file">
         <source>&amp;File</source>
@@ -60,9 +80,11 @@
     </message>
     <message id="window.about.text">
         <source>ptcdrop %1
-Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.</source>
+Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.
+Free software under the MIT licence.</source>
         <translation>ptcdrop %1
-Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.</translation>
+Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.
+Free software under the MIT licence.</translation>
     </message>
 </context>
 </TS>

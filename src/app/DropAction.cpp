@@ -2,23 +2,29 @@
 #include "DropAction.h"
 
 #include <QGuiApplication>
-#include <QString>
 
 namespace ptcdrop {
 
-Qt::DropAction dropActionFor(Qt::DropActions offered, bool platformOffersLink)
+Qt::DropAction dropActionFor(Qt::DropActions offered, const DropSetting& setting)
 {
     if (offered.testFlag(Qt::LinkAction))
         return Qt::LinkAction;
-    if (!platformOffersLink && offered.testFlag(Qt::CopyAction))
+    // "wayland", "wayland-egl", "wayland-xcomposite-glx"...
+    const bool waylandPlatform = setting.platformName.startsWith(QLatin1StringView("wayland"));
+    if ((waylandPlatform || setting.waylandSession) && offered.testFlag(Qt::CopyAction))
         return Qt::CopyAction;
     return Qt::IgnoreAction;
 }
 
-bool platformOffersLink()
+bool isWaylandSession(const QByteArray& waylandDisplay, const QByteArray& sessionType)
 {
-    // "wayland", "wayland-egl", "wayland-xcomposite-glx"...
-    return !QGuiApplication::platformName().startsWith(QLatin1StringView("wayland"));
+    return !waylandDisplay.isEmpty() || sessionType.trimmed().toLower() == "wayland";
+}
+
+DropSetting currentDropSetting()
+{
+    return DropSetting{QGuiApplication::platformName(),
+                       isWaylandSession(qgetenv("WAYLAND_DISPLAY"), qgetenv("XDG_SESSION_TYPE"))};
 }
 
 } // namespace ptcdrop

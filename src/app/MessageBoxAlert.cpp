@@ -10,7 +10,8 @@ namespace ptcdrop {
 
 void MessageBoxAlert::alert(const Alert& alert)
 {
-    QMessageBox box(QMessageBox::Warning, QString(), messageText(alert), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, QString(), messageText(alert), QMessageBox::Ok,
+                    m_parent.data());
     // A file name such as "<b>x</b>.txt" must show as those characters.
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);

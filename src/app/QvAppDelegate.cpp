@@ -1,21 +1,31 @@
-// The application delegate: builds the window from MainWindow.ui and ends the application
-// when it closes.
+// The application delegate: builds the window from MainWindow.ui, runs its batches through
+// the batch controller, and ends the application when the window closes.
 #include "QvAppDelegate.h"
 
+#include "BatchController.h"
 #include "Messages.h"
 #include "QvDropView.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileOpenEvent>
 #include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
 
 QvAppDelegate::QvAppDelegate() = default;
 
 QvAppDelegate::~QvAppDelegate()
 {
+    if (m_batches != nullptr)
+        m_batches->stop(-1);
     QCoreApplication::removeTranslator(&m_strings);
 }
 
@@ -30,9 +40,23 @@ void QvAppDelegate::applicationDidFinishLaunching()
     m_ui->setupUi(m_window.get());
     m_ui->dropView->setGzipButton(m_ui->gzipCheckBox);
 
+    m_batches = new ptcdrop::BatchController(m_window.get());
+    // The worker reads the switch through this mirror, never the widget.
+    m_batches->setGzip(m_ui->gzipCheckBox->isChecked());
+    connect(m_ui->gzipCheckBox, &QAbstractButton::toggled, m_batches,
+            &ptcdrop::BatchController::setGzip);
+    connect(m_ui->dropView, &QvDropView::batchDropped, m_batches,
+            [this](const QStringList& files) { m_batches->start(files); });
+    connect(m_batches, &ptcdrop::BatchController::runningChanged, m_ui->dropView,
+            &QvDropView::setRefusingDrops);
+    connect(m_batches, &ptcdrop::BatchController::finished, this, &QvAppDelegate::batchFinished);
+
     connect(m_ui->quitAction, &QAction::triggered, m_window.get(), &QWidget::close);
     connect(m_ui->aboutAction, &QAction::triggered, this, &QvAppDelegate::showAbout);
     m_window->installEventFilter(this);
+    // Documents handed over by the desktop (QFileOpenEvent) reach the application object.
+    QCoreApplication::instance()->installEventFilter(this);
+    m_window->statusBar();
     m_window->show();
 }
 
@@ -46,13 +70,64 @@ QCheckBox* QvAppDelegate::gzipCheckBox() const
     return m_ui ? m_ui->gzipCheckBox : nullptr;
 }
 
+void QvAppDelegate::openFiles(const QStringList& files, bool gzip)
+{
+    if (gzip && m_ui)
+        m_ui->gzipCheckBox->setChecked(true);
+    for (const QString& file : files)
+        // Not cleaned: "link/.." must mean what the kernel makes of it.
+        m_pending.append(QDir::isAbsolutePath(file) ? file : QDir::currentPath() + u'/' + file);
+    // Several files handed over one after another (one open event each) make one batch.
+    QTimer::singleShot(0, this, &QvAppDelegate::startPending);
+}
+
+void QvAppDelegate::startPending()
+{
+    if (m_pending.isEmpty() || m_closing || m_batches == nullptr || m_batches->isRunning())
+        return;
+    m_ui->dropView->setFiles(m_pending);
+    m_pending.clear();
+    m_ui->dropView->writeToFiles();
+}
+
+void QvAppDelegate::batchFinished(const ptcdrop::BatchSummary& summary)
+{
+    const char* key = summary.cancelled ? "window.status.cancelled" : "window.status.done";
+    m_window->statusBar()->showMessage(qtTrId(key)
+                                           .arg(summary.filesConverted)
+                                           .arg(summary.outputsWritten)
+                                           .arg(summary.alertsShown));
+    startPending();
+}
+
 bool QvAppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::FileOpen && watched == QCoreApplication::instance()) {
+        const QString file = static_cast<QFileOpenEvent*>(event)->file();
+        if (!file.isEmpty())
+            openFiles({file});
+        return true;
+    }
     // The window's close ends the application, whatever other windows are still open and
-    // whether or not anything was ever dropped. Nothing is saved.
-    if (watched == m_window.get() && event->type() == QEvent::Close)
+    // whether or not anything was ever dropped. Nothing is saved. A running batch is
+    // stopped first, as Cancel would stop it, so that it leaves nothing partial behind.
+    if (watched == m_window.get() && event->type() == QEvent::Close) {
+        m_closing = true;
+        closeDuringBatch();
         QCoreApplication::quit();
+    }
     return QObject::eventFilter(watched, event);
+}
+
+void QvAppDelegate::closeDuringBatch()
+{
+    if (m_batches == nullptr || m_batches->stop(kStopTimeout))
+        return;
+    // The worker is stuck in a call that does not return (a read from a hung device):
+    // the window must still go away, and the file in hand has only temporaries to lose.
+    std::fputs("ptcdrop: the running batch did not stop in time\n", stderr);
+    std::fflush(stderr);
+    std::_Exit(EXIT_FAILURE);
 }
 
 void QvAppDelegate::showAbout()

@@ -1,7 +1,10 @@
 // Starts the window: string table, main window from its .ui, the links between them.
 #pragma once
 
+#include "Conversion.h"
+
 #include <QObject>
+#include <QStringList>
 #include <QTranslator>
 
 #include <memory>
@@ -12,6 +15,10 @@ class QCheckBox;
 
 namespace Ui {
 class MainWindow;
+}
+
+namespace ptcdrop {
+class BatchController;
 }
 
 class QvAppDelegate : public QObject
@@ -25,17 +32,31 @@ public:
     // Loads the string table, builds the window and shows it.
     void applicationDidFinishLaunching();
 
+    // Converts `files` as one drop of them, with the gzip switch turned on first when
+    // `gzip`; files handed over while a batch runs wait for it to end, then go as one batch.
+    void openFiles(const QStringList& files, bool gzip = false);
+
     QMainWindow* window() const { return m_window.get(); }
     QvDropView* dropView() const;
     QCheckBox* gzipCheckBox() const;
+    ptcdrop::BatchController* batches() const { return m_batches; }
+
+    // How long closing the window waits for a running batch to stop.
+    static constexpr int kStopTimeout = 2500;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showAbout();
+    void batchFinished(const ptcdrop::BatchSummary& summary);
+    void startPending();
+    void closeDuringBatch();
 
     QTranslator m_strings;
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
+    ptcdrop::BatchController* m_batches = nullptr; // a child of the window
+    QStringList m_pending;
+    bool m_closing = false;
 };

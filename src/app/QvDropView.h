@@ -1,14 +1,10 @@
-// The brown drop area: takes a drag of file paths and converts the dropped files.
+// The brown drop area: takes a drag of file paths and hands the dropped files on.
 #pragma once
-
-#include "Alert.h"
 
 #include <QAbstractButton>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
-
-#include <memory>
 
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -31,19 +27,22 @@ public:
     QAbstractButton* gzipButton() const { return m_gzipButton; }
     void setGzipButton(QAbstractButton* button) { m_gzipButton = button; }
 
-    // Where alerts go; nullptr restores the default, a message box per alert. Not owned.
-    void setAlertSink(ptcdrop::AlertSink* sink) { m_alertSink = sink; }
-
-    // How long a batch runs before the progress dialog appears.
-    void setProgressDelay(int milliseconds) { m_progressDelay = milliseconds; }
+    // While true (a batch is running), every drag is refused.
+    void setRefusingDrops(bool refusing) { m_refusing = refusing; }
+    bool isRefusingDrops() const { return m_refusing; }
 
     // True when some path of the stored batch names a folder.
     bool isDirectory() const;
-    // Converts the whole stored batch; returns when the last file is done.
+    // Hands the stored batch on to whoever converts it (batchDropped), and returns at once.
     void writeToFiles();
 
     // The drop area's one colour.
     static QColor brown() { return QColor::fromRgbF(0.6, 0.4, 0.2); }
+
+signals:
+    // A drop of `files`, to be converted as one batch (a folder among them included: the
+    // conversion refuses such a batch with its own alert).
+    void batchDropped(const QStringList& files);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -52,13 +51,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    ptcdrop::AlertSink& alerts();
-    bool gzipOn() const;
-
     QStringList m_files;
     QPointer<QAbstractButton> m_gzipButton;
-    ptcdrop::AlertSink* m_alertSink = nullptr;
-    std::unique_ptr<ptcdrop::AlertSink> m_messageBoxes;
-    int m_progressDelay = 500;
-    bool m_converting = false;
+    bool m_refusing = false;
 };

@@ -1,7 +1,9 @@
 // The desktop window on the offscreen platform: drag answers, drops, alerts, painting, start.
+#include "BatchController.h"
 #include "DropAction.h"
 #include "MessageBoxAlert.h"
 #include "Messages.h"
+#include "ProgressWindow.h"
 #include "PtcFormat.h"
 #include "QvAppDelegate.h"
 #include "QvDropView.h"
@@ -11,13 +13,18 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileOpenEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
-#include <QProgressDialog>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -164,6 +171,49 @@ private:
     QTimer m_timer;
 };
 
+// The real window, its batches recorded instead of shown in message boxes.
+struct Window
+{
+    Window()
+    {
+        delegate.applicationDidFinishLaunching();
+        delegate.batches()->setAlertPresenter(&alerts);
+    }
+    QvDropView& view() { return *delegate.dropView(); }
+    // Waits for the running batch, if any, to end.
+    bool waitForBatch(int milliseconds = 20000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (delegate.batches()->isRunning() && clock.elapsed() < milliseconds)
+            QTest::qWait(5);
+        return !delegate.batches()->isRunning();
+    }
+    RecordingAlerts alerts;
+    QvAppDelegate delegate;
+};
+
+// Every entry of a folder, hidden ones included.
+QStringList allEntries(const QString& directory)
+{
+    return QDir(directory).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Runs the application's own loop until it quits; false when it did not within `limit`.
+bool quitsWithin(int limit)
+{
+    bool inTime = true;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&inTime] {
+        inTime = false;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(limit);
+    return QCoreApplication::exec() == 0 && inTime;
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -175,6 +225,8 @@ private slots:
 
     void dropActionRule_data();
     void dropActionRule();
+    void waylandSession_data();
+    void waylandSession();
     void dragAnswer_data();
     void dragAnswer();
     void refusedDropChangesNothing_data();
@@ -182,6 +234,7 @@ private slots:
     void folderRefusesWholeBatch();
     void filesConvertedInDropOrder_data();
     void filesConvertedInDropOrder();
+    void dropReturnsBeforeBatchEnds();
     void gzipSwitchReadPerFile();
     void busyWhileConverting_data();
     void busyWhileConverting();
@@ -196,6 +249,13 @@ private slots:
 
     void delegateBuildsWindow();
     void closingWindowQuits();
+    void closeEndsRunningBatch_data();
+    void closeEndsRunningBatch();
+    void filesGivenAtStart();
+    void helpAndVersionOnStandardOutput_data();
+    void helpAndVersionOnStandardOutput();
+    void fileOpenEventConverts_data();
+    void fileOpenEventConverts();
 
 private:
     QTranslator m_strings;
@@ -209,32 +269,77 @@ void TestWindow::initTestCase()
 
 void TestWindow::dropActionRule_data()
 {
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<bool>("waylandSession");
     QTest::addColumn<Qt::DropActions>("offered");
-    QTest::addColumn<bool>("platformOffersLink");
     QTest::addColumn<Qt::DropAction>("expected");
 
+    const QString xcb = QStringLiteral("xcb");
+    const QString wayland = QStringLiteral("wayland");
+    const QString waylandEgl = QStringLiteral("wayland-egl");
     using A = Qt::DropActions;
+    const A copy(Qt::CopyAction), move(Qt::MoveAction), link(Qt::LinkAction), none;
+    // Ask is what a Wayland source offers for "choose on drop"; Qt has no flag for it, so it
+    // arrives as copy and move together.
     // clang-format off
-    QTest::newRow("x11 link")           << A(Qt::LinkAction)                  << true  << Qt::LinkAction;
-    QTest::newRow("x11 copy|link")      << (Qt::CopyAction | Qt::LinkAction)  << true  << Qt::LinkAction;
-    QTest::newRow("x11 all")            << (Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) << true << Qt::LinkAction;
-    QTest::newRow("x11 copy")           << A(Qt::CopyAction)                  << true  << Qt::IgnoreAction;
-    QTest::newRow("x11 copy|move")      << (Qt::CopyAction | Qt::MoveAction)  << true  << Qt::IgnoreAction;
-    QTest::newRow("x11 move")           << A(Qt::MoveAction)                  << true  << Qt::IgnoreAction;
-    QTest::newRow("x11 nothing")        << A()                                << true  << Qt::IgnoreAction;
-    QTest::newRow("wayland copy")       << A(Qt::CopyAction)                  << false << Qt::CopyAction;
-    QTest::newRow("wayland copy|move")  << (Qt::CopyAction | Qt::MoveAction)  << false << Qt::CopyAction;
-    QTest::newRow("wayland move")       << A(Qt::MoveAction)                  << false << Qt::IgnoreAction;
-    QTest::newRow("wayland nothing")    << A()                                << false << Qt::IgnoreAction;
+    QTest::newRow("xcb, X11 session, link")             << xcb << false << link               << Qt::LinkAction;
+    QTest::newRow("xcb, X11 session, copy|link")        << xcb << false << (copy | link)      << Qt::LinkAction;
+    QTest::newRow("xcb, X11 session, all")              << xcb << false << (copy | move | link) << Qt::LinkAction;
+    QTest::newRow("xcb, X11 session, move|link")        << xcb << false << (move | link)      << Qt::LinkAction;
+    QTest::newRow("xcb, X11 session, copy")             << xcb << false << copy               << Qt::IgnoreAction;
+    QTest::newRow("xcb, X11 session, copy|move")        << xcb << false << (copy | move)      << Qt::IgnoreAction;
+    QTest::newRow("xcb, X11 session, move")             << xcb << false << move               << Qt::IgnoreAction;
+    QTest::newRow("xcb, X11 session, nothing")          << xcb << false << none               << Qt::IgnoreAction;
+    QTest::newRow("xcb, Wayland session, copy")         << xcb << true  << copy               << Qt::CopyAction;
+    QTest::newRow("xcb, Wayland session, copy|move")    << xcb << true  << (copy | move)      << Qt::CopyAction;
+    QTest::newRow("xcb, Wayland session, link")         << xcb << true  << link               << Qt::LinkAction;
+    QTest::newRow("xcb, Wayland session, move")         << xcb << true  << move               << Qt::IgnoreAction;
+    QTest::newRow("xcb, Wayland session, nothing")      << xcb << true  << none               << Qt::IgnoreAction;
+    QTest::newRow("wayland, Wayland session, copy")     << wayland << true << copy            << Qt::CopyAction;
+    QTest::newRow("wayland, Wayland session, ask")      << wayland << true << (copy | move)   << Qt::CopyAction;
+    QTest::newRow("wayland, Wayland session, all")      << wayland << true << (copy | move | link) << Qt::LinkAction;
+    QTest::newRow("wayland, Wayland session, move")     << wayland << true << move            << Qt::IgnoreAction;
+    QTest::newRow("wayland, Wayland session, nothing")  << wayland << true << none            << Qt::IgnoreAction;
+    QTest::newRow("wayland, no session variables, copy") << wayland << false << copy          << Qt::CopyAction;
+    QTest::newRow("wayland-egl, copy|move")             << waylandEgl << true << (copy | move) << Qt::CopyAction;
+    QTest::newRow("wayland-egl, move")                  << waylandEgl << true << move         << Qt::IgnoreAction;
     // clang-format on
 }
 
 void TestWindow::dropActionRule()
 {
+    QFETCH(QString, platform);
+    QFETCH(bool, waylandSession);
     QFETCH(Qt::DropActions, offered);
-    QFETCH(bool, platformOffersLink);
     QFETCH(Qt::DropAction, expected);
-    QCOMPARE(ptcdrop::dropActionFor(offered, platformOffersLink), expected);
+    const Qt::DropAction answer =
+        ptcdrop::dropActionFor(offered, ptcdrop::DropSetting{platform, waylandSession});
+    QCOMPARE(answer, expected);
+    QVERIFY(answer != Qt::MoveAction);
+}
+
+void TestWindow::waylandSession_data()
+{
+    QTest::addColumn<QByteArray>("waylandDisplay");
+    QTest::addColumn<QByteArray>("sessionType");
+    QTest::addColumn<bool>("expected");
+    // clang-format off
+    QTest::newRow("neither")              << QByteArray()           << QByteArray()          << false;
+    QTest::newRow("x11 session")          << QByteArray()           << QByteArray("x11")     << false;
+    QTest::newRow("tty session")          << QByteArray()           << QByteArray("tty")     << false;
+    QTest::newRow("display set")          << QByteArray("wayland-0") << QByteArray()         << true;
+    QTest::newRow("display, x11 type")    << QByteArray("wayland-0") << QByteArray("x11")    << true;
+    QTest::newRow("session type only")    << QByteArray()           << QByteArray("wayland") << true;
+    QTest::newRow("session type, case")   << QByteArray()           << QByteArray("Wayland") << true;
+    // clang-format on
+}
+
+void TestWindow::waylandSession()
+{
+    QFETCH(QByteArray, waylandDisplay);
+    QFETCH(QByteArray, sessionType);
+    QFETCH(bool, expected);
+    QCOMPARE(ptcdrop::isWaylandSession(waylandDisplay, sessionType), expected);
 }
 
 void TestWindow::dragAnswer_data()
@@ -304,16 +409,15 @@ void TestWindow::refusedDropChangesNothing()
     const QStringList before{QStringLiteral("/earlier/drop.txt")};
 
     QvDropView view;
-    RecordingAlerts alerts;
-    view.setAlertSink(&alerts);
+    QSignalSpy handedOn(&view, &QvDropView::batchDropped);
     view.setFiles(before);
 
     const auto mime = filesInDrag ? mimeForFiles({source}) : mimeFor({}, source);
     QVERIFY(!drop(view, mime.get(), offered).accepted);
     QVERIFY(!dropWithoutEntry(view, mime.get(), offered).accepted);
     QCOMPARE(view.files(), before);
+    QCOMPARE(handedOn.count(), 0);
     QCOMPARE(entries(dir.path()), QStringList{QStringLiteral("notes.txt")});
-    QVERIFY(alerts.alerts.isEmpty());
 }
 
 void TestWindow::folderRefusesWholeBatch()
@@ -328,16 +432,15 @@ void TestWindow::folderRefusesWholeBatch()
     const QStringList batch{first, folder, second};
     const QStringList before = entries(dir.path());
 
-    QvDropView view;
-    RecordingAlerts alerts;
-    view.setAlertSink(&alerts);
+    Window window;
     const auto mime = mimeForFiles(batch);
-    const Answer answer = drop(view, mime.get(), Qt::CopyAction | Qt::LinkAction);
+    const Answer answer = drop(window.view(), mime.get(), Qt::CopyAction | Qt::LinkAction);
+    QVERIFY(window.waitForBatch());
 
     QVERIFY(!answer.accepted);
     const QList<Alert> expected{Alert{QStringLiteral("Directory"), std::nullopt}};
-    QCOMPARE(alerts.alerts, expected);
-    QCOMPARE(view.files(), batch);
+    QCOMPARE(window.alerts.alerts, expected);
+    QCOMPARE(window.view().files(), batch);
     QCOMPARE(entries(dir.path()), before);
     QVERIFY(entries(folder).isEmpty());
 }
@@ -351,7 +454,7 @@ void TestWindow::filesConvertedInDropOrder_data()
 
 void TestWindow::filesConvertedInDropOrder()
 {
-    // Both pack to NOTES.ptc, so the container left once the drop returns holds the file
+    // Both pack to NOTES.ptc, so the container left once the batch is done holds the file
     // that was dropped last.
     QFETCH(bool, markdownFirst);
     QTemporaryDir dir;
@@ -362,22 +465,55 @@ void TestWindow::filesConvertedInDropOrder()
     const QStringList batch =
         markdownFirst ? QStringList{markdown, text} : QStringList{text, markdown};
 
-    QvDropView view;
-    RecordingAlerts alerts;
-    view.setAlertSink(&alerts);
+    Window window;
     const auto mime = mimeForFiles(batch);
-    const Answer answer = drop(view, mime.get(), Qt::CopyAction | Qt::LinkAction);
+    const Answer answer = drop(window.view(), mime.get(), Qt::CopyAction | Qt::LinkAction);
+    QVERIFY(window.waitForBatch());
 
     QVERIFY(answer.accepted);
     QCOMPARE(answer.action, Qt::LinkAction);
-    QVERIFY(alerts.alerts.isEmpty());
-    QCOMPARE(view.files(), batch);
+    QVERIFY(window.alerts.alerts.isEmpty());
+    QCOMPARE(window.view().files(), batch);
     const QByteArray container = readFile(dir.filePath(QStringLiteral("NOTES.ptc")));
     QCOMPARE(container.size(), ptcdrop::ptc::kContainerSize);
     const QByteArray last = markdownFirst ? "the plain text notes" : "# the markdown notes";
     const QByteArray earlier = markdownFirst ? "# the markdown notes" : "the plain text notes";
     QVERIFY(container.contains(last));
     QVERIFY(!container.contains(earlier));
+}
+
+void TestWindow::dropReturnsBeforeBatchEnds()
+{
+    // The first file's alert holds the worker until the GUI thread shows it, which it can
+    // only do once the drop has returned: the later file cannot be converted before that.
+    QTemporaryDir dir;
+    const QString foreign = dir.filePath(QStringLiteral("foreign.ptc"));
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    writeForeignContainer(foreign, "ZZZ");
+    QVERIFY(writeFile(notes, "notes"));
+    const QString output = dir.filePath(QStringLiteral("NOTES.ptc"));
+
+    Window window;
+    bool outputDuringAlert = true;
+    window.alerts.onAlert = [&](const Alert&) { outputDuringAlert = QFile::exists(output); };
+    QSignalSpy finished(window.delegate.batches(), &ptcdrop::BatchController::finished);
+    const auto mime = mimeForFiles({foreign, notes});
+    QVERIFY(drop(window.view(), mime.get(), Qt::LinkAction).accepted);
+
+    QVERIFY(window.delegate.batches()->isRunning());
+    QVERIFY(!QFile::exists(output));
+    // While it runs, the next drag is refused.
+    QVERIFY(!drop(window.view(), mime.get(), Qt::LinkAction).accepted);
+
+    QVERIFY(window.waitForBatch());
+    QVERIFY(!outputDuringAlert);
+    QVERIFY(QFile::exists(output));
+    QCOMPARE(window.alerts.alerts, QList<Alert>{resourceAlert(QStringLiteral("ZZZ"))});
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(window.delegate.window()->statusBar()->currentMessage(),
+             QStringLiteral("Done: 1 files converted, 1 outputs written, 1 problems shown."));
+    // Drags are taken again.
+    QVERIFY(!window.view().isRefusingDrops());
 }
 
 void TestWindow::gzipSwitchReadPerFile()
@@ -393,17 +529,14 @@ void TestWindow::gzipSwitchReadPerFile()
     writeForeignContainer(foreign, "ZZZ");
     QVERIFY(writeFile(after, content));
 
-    QCheckBox gzip;
-    QvDropView view;
-    view.setGzipButton(&gzip);
-    RecordingAlerts alerts;
-    alerts.onAlert = [&](const Alert&) { gzip.setChecked(true); };
-    view.setAlertSink(&alerts);
+    Window window;
+    window.alerts.onAlert = [&](const Alert&) { window.delegate.gzipCheckBox()->setChecked(true); };
     const auto mime = mimeForFiles({before, foreign, after});
-    QVERIFY(drop(view, mime.get(), Qt::LinkAction).accepted);
+    QVERIFY(drop(window.view(), mime.get(), Qt::LinkAction).accepted);
+    QVERIFY(window.waitForBatch());
 
     const QList<Alert> expected{resourceAlert(QStringLiteral("ZZZ"))};
-    QCOMPARE(alerts.alerts, expected);
+    QCOMPARE(window.alerts.alerts, expected);
     const QByteArray plain = readFile(dir.filePath(QStringLiteral("BEFORE.ptc")));
     const QByteArray gzipped = readFile(dir.filePath(QStringLiteral("AFTER.ptc")));
     QVERIFY(plain.contains(content));
@@ -432,33 +565,47 @@ void TestWindow::busyWhileConverting()
     QVERIFY(writeFile(middle, "middle"));
     writeForeignContainer(last, "BBB");
 
-    QvDropView view;
-    view.setProgressDelay(progressDelay);
-    RecordingAlerts alerts;
-    QStringList progressLabels;
+    Window window;
+    window.delegate.batches()->setProgressDelay(progressDelay);
+    ptcdrop::ProgressWindow* progress = window.delegate.batches()->progressWindow();
+    QStringList progressTexts;
     QList<bool> busy;
-    alerts.onAlert = [&](const Alert&) {
+    window.alerts.onAlert = [&](const Alert&) {
+        // Long enough for the progress window to come up to date.
+        QTest::qWait(300);
         const QCursor* cursor = QApplication::overrideCursor();
         busy.append(cursor != nullptr && cursor->shape() == Qt::BusyCursor);
-        auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-        progressLabels.append(progress ? progress->labelText() : QString());
+        QString text;
+        if (progress->isVisible()) {
+            for (const QLabel* label : progress->findChildren<QLabel*>())
+                text += label->text() + u'|';
+            // Centred on the main window.
+            const QPoint offset = progress->frameGeometry().center() -
+                                  window.delegate.window()->frameGeometry().center();
+            if (offset.manhattanLength() > 4)
+                text += QStringLiteral("off centre");
+        }
+        progressTexts.append(text);
     };
-    view.setAlertSink(&alerts);
     const auto mime = mimeForFiles({first, middle, last});
-    QVERIFY(drop(view, mime.get(), Qt::LinkAction).accepted);
+    QVERIFY(drop(window.view(), mime.get(), Qt::LinkAction).accepted);
+    QVERIFY(window.waitForBatch());
 
-    QCOMPARE(alerts.alerts.size(), 2);
+    QCOMPARE(window.alerts.alerts.size(), 2);
     QCOMPARE(busy, QList<bool>({true, true}));
-    const QStringList expectedLabels = progressShown
-                                           ? QStringList{QStringLiteral("Converting 1 of 3 files…"),
-                                                         QStringLiteral("Converting 3 of 3 files…")}
-                                           : QStringList{QString(), QString()};
-    QCOMPARE(progressLabels, expectedLabels);
+    const QStringList expected =
+        progressShown
+            ? QStringList{QStringLiteral(
+                              "File 1 of 3: first.ptc|0 bytes of 0 bytes read, 0 pieces written|"),
+                          QStringLiteral(
+                              "File 3 of 3: last.ptc|0 bytes of 0 bytes read, 0 pieces written|")}
+            : QStringList{QString(), QString()};
+    QCOMPARE(progressTexts, expected);
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("MIDDLE.ptc"))));
 
-    // All gone once the drop has returned.
+    // All gone once the batch has ended.
     QCOMPARE(QApplication::overrideCursor(), nullptr);
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    QVERIFY(!progress->isVisible());
 }
 
 void TestWindow::messageBox_data()
@@ -521,13 +668,15 @@ void TestWindow::messageBoxesOneAfterAnother()
         writeForeignContainer(path, tag);
         batch.append(path);
     }
-    QvDropView view;
-    // With the progress dialog up from the start: each box must still come on top of it,
+    QvAppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    // With the progress window up from the start: each box must still come on top of it,
     // where the user can reach its button.
-    view.setProgressDelay(0);
+    delegate.batches()->setProgressDelay(0);
     BoxCloser closer;
     const auto mime = mimeForFiles(batch);
-    QVERIFY(drop(view, mime.get(), Qt::LinkAction).accepted);
+    QVERIFY(drop(*delegate.dropView(), mime.get(), Qt::LinkAction).accepted);
+    QTRY_VERIFY_WITH_TIMEOUT(!delegate.batches()->isRunning(), 20000);
 
     QStringList texts;
     for (const SeenBox& box : std::as_const(closer.seen)) {
@@ -642,6 +791,128 @@ void TestWindow::closingWindowQuits()
     });
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(quitInTime);
+}
+
+void TestWindow::closeEndsRunningBatch_data()
+{
+    QTest::addColumn<bool>("escapeFirst");
+    QTest::newRow("close while an alert is up") << false;
+    QTest::newRow("Escape on the progress window, then close") << true;
+}
+
+void TestWindow::closeEndsRunningBatch()
+{
+    // A real message box is up when the window is closed; the file after it must not be
+    // converted, and the program must end at once.
+    QFETCH(bool, escapeFirst);
+    QTemporaryDir dir;
+    const QString foreign = dir.filePath(QStringLiteral("foreign.ptc"));
+    const QString later = dir.filePath(QStringLiteral("later.txt"));
+    writeForeignContainer(foreign, "ZZZ");
+    QVERIFY(writeFile(later, "later"));
+    const QStringList before = allEntries(dir.path());
+
+    QvAppDelegate delegate;
+    delegate.applicationDidFinishLaunching();
+    delegate.batches()->setProgressDelay(0);
+    QVERIFY(QTest::qWaitForWindowExposed(delegate.window()));
+    const auto mime = mimeForFiles({foreign, later});
+    QVERIFY(drop(*delegate.dropView(), mime.get(), Qt::LinkAction).accepted);
+
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) == nullptr)
+            return;
+        ptcdrop::ProgressWindow* progress = delegate.batches()->progressWindow();
+        if (escapeFirst && !progress->isVisible())
+            return; // not up yet
+        poll.stop();
+        if (escapeFirst)
+            QTest::keyClick(progress, Qt::Key_Escape);
+        delegate.window()->close();
+    });
+    poll.start(20);
+    QVERIFY(quitsWithin(3000));
+    QVERIFY(!delegate.batches()->isRunning());
+    QCOMPARE(allEntries(dir.path()), before);
+}
+
+void TestWindow::filesGivenAtStart()
+{
+    // The real program, started as the desktop starts it for "Open With".
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("notes.txt")), "notes"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("-style=x.txt")), "named like an option"));
+    QProcess window;
+    window.setWorkingDirectory(dir.path());
+    window.start(QStringLiteral(PTCDROP_APP),
+                 {QStringLiteral("--gzip"), QStringLiteral("notes.txt"), QStringLiteral("--"),
+                  QStringLiteral("-style=x.txt")});
+    QVERIFY(window.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("-STYLE=X.ptc"))), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("NOTES.ptc"))), 15000);
+    // Still open for more drops.
+    QVERIFY(!window.waitForFinished(300));
+    window.terminate();
+    QVERIFY(window.waitForFinished(5000));
+    QVERIFY(readFile(dir.filePath(QStringLiteral("NOTES.ptc"))).contains("\x1f\x8b\x08"));
+}
+
+void TestWindow::helpAndVersionOnStandardOutput_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("start");
+    QTest::newRow("help") << QStringLiteral("--help") << QByteArray("Usage: ptcdrop [--gzip]");
+    QTest::newRow("version") << QStringLiteral("--version") << QByteArray("ptcdrop 1.");
+}
+
+void TestWindow::helpAndVersionOnStandardOutput()
+{
+    QFETCH(QString, option);
+    QFETCH(QByteArray, start);
+    QProcess window;
+    window.start(QStringLiteral(PTCDROP_APP), {option});
+    QVERIFY(window.waitForFinished(10000));
+    QCOMPARE(window.exitCode(), 0);
+    QVERIFY(window.readAllStandardOutput().startsWith(start));
+    QVERIFY(window.readAllStandardError().isEmpty());
+}
+
+void TestWindow::fileOpenEventConverts_data()
+{
+    QTest::addColumn<bool>("withFolder");
+    QTest::newRow("a file") << false;
+    QTest::newRow("a folder among the files") << true;
+}
+
+void TestWindow::fileOpenEventConverts()
+{
+    QFETCH(bool, withFolder);
+    QTemporaryDir dir;
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    QVERIFY(writeFile(notes, "notes"));
+    QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("folder"))));
+    const QStringList before = allEntries(dir.path());
+
+    Window window;
+    // Handed over one at a time, as the desktop does: together they make one batch.
+    QFileOpenEvent first(notes);
+    QCoreApplication::sendEvent(qApp, &first);
+    if (withFolder) {
+        QFileOpenEvent second(dir.filePath(QStringLiteral("folder")));
+        QCoreApplication::sendEvent(qApp, &second);
+    }
+    QTRY_VERIFY(window.delegate.batches()->isRunning() || !window.alerts.alerts.isEmpty() ||
+                QFile::exists(dir.filePath(QStringLiteral("NOTES.ptc"))));
+    QVERIFY(window.waitForBatch());
+    if (withFolder) {
+        const QList<Alert> directory{Alert{QStringLiteral("Directory"), std::nullopt}};
+        QCOMPARE(window.alerts.alerts, directory);
+        QCOMPARE(allEntries(dir.path()), before);
+    } else {
+        QVERIFY(window.alerts.alerts.isEmpty());
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("NOTES.ptc"))));
+    }
 }
 
 QTEST_MAIN(TestWindow)

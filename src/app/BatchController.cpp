@@ -1,0 +1,139 @@
+// The window's batch runner: worker thread, alert bridge, progress window, cancel and stop.
+#include "BatchController.h"
+
+#include "MessageBoxAlert.h"
+#include "ProgressWindow.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <QWidget>
+
+namespace ptcdrop {
+namespace {
+
+// How often the progress window is brought up to date.
+constexpr int kProgressInterval = 100;
+
+} // namespace
+
+BatchController::BatchController(QWidget* window)
+    : QObject(window), m_window(window), m_messageBoxes(std::make_unique<MessageBoxAlert>(window)),
+      m_bridge(*m_messageBoxes), m_progressWindow(new ProgressWindow(window))
+{
+    connect(m_progressWindow, &ProgressWindow::cancelRequested, this, &BatchController::cancel);
+    m_progressTimer.setInterval(kProgressInterval);
+    connect(&m_progressTimer, &QTimer::timeout, this, &BatchController::showProgress);
+}
+
+BatchController::~BatchController()
+{
+    stop(-1);
+}
+
+void BatchController::setAlertPresenter(AlertSink* presenter)
+{
+    m_bridge.setPresenter(presenter != nullptr ? *presenter : *m_messageBoxes);
+}
+
+bool BatchController::start(const QStringList& files)
+{
+    if (isRunning())
+        return false;
+    m_cancel.store(false);
+    m_bridge.rearm();
+    {
+        const std::lock_guard lock(m_progressMutex);
+        m_progress = BatchProgress{};
+        m_progress.fileCount = files.size();
+    }
+    m_startedAt = QDateTime::currentMSecsSinceEpoch();
+
+    m_thread.reset(QThread::create([this, files] {
+        Conversion conversion(m_bridge, [this] { return m_gzip.load(); });
+        conversion.setCancelFlag(&m_cancel);
+        conversion.setProgress([this](const BatchProgress& progress) {
+            const std::lock_guard lock(m_progressMutex);
+            if (progress.step == BatchProgress::Step::WithinFile &&
+                progress.fileIndex != m_progress.fileIndex)
+                return; // a file prepared ahead of the one the batch is at
+            m_progress = progress;
+        });
+        const BatchSummary summary = conversion.convertDrop(files);
+        QMetaObject::invokeMethod(
+            this, [this, summary] { workerDone(summary); }, Qt::QueuedConnection);
+    }));
+    m_thread->start();
+
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_progressTimer.start();
+    emit runningChanged(true);
+    return true;
+}
+
+void BatchController::cancel()
+{
+    if (!isRunning())
+        return;
+    m_cancel.store(true);
+    m_bridge.release();
+    m_progressWindow->showStopping();
+}
+
+bool BatchController::stop(int milliseconds)
+{
+    if (!isRunning())
+        return true;
+    cancel();
+    const QDeadlineTimer deadline =
+        milliseconds < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(milliseconds);
+    if (!m_thread->wait(deadline))
+        return false;
+    // The worker's own word on its end is still queued; the batch ends here instead.
+    endBatch();
+    return true;
+}
+
+void BatchController::workerDone(const BatchSummary& summary)
+{
+    if (!isRunning())
+        return; // already ended by stop()
+    m_thread->wait();
+    m_summary = summary;
+    endBatch();
+    emit finished(m_summary);
+}
+
+void BatchController::endBatch()
+{
+    m_thread.reset();
+    m_progressTimer.stop();
+    m_progressWindow->hide();
+    QApplication::restoreOverrideCursor();
+    emit runningChanged(false);
+}
+
+void BatchController::showProgress()
+{
+    if (QDateTime::currentMSecsSinceEpoch() - m_startedAt < m_progressDelay)
+        return;
+    if (m_cancel.load())
+        return; // "stopping" stays up until the batch has ended
+    BatchProgress progress;
+    {
+        const std::lock_guard lock(m_progressMutex);
+        progress = m_progress;
+    }
+    if (progress.step == BatchProgress::Step::Finished)
+        return;
+    if (!m_progressWindow->isVisible() && m_window != nullptr) {
+        // Centred on the main window.
+        m_progressWindow->adjustSize();
+        const QRect frame = m_window->frameGeometry();
+        m_progressWindow->move(frame.center() - m_progressWindow->rect().center());
+    }
+    m_progressWindow->show(progress);
+}
+
+} // namespace ptcdrop

@@ -1,0 +1,89 @@
+// Runs the window's batches on a worker thread: one at a time, with progress and Cancel.
+#pragma once
+
+#include "AlertBridge.h"
+#include "Conversion.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+class QThread;
+class QWidget;
+
+namespace ptcdrop {
+
+class ProgressWindow;
+
+// Owns everything a running batch needs on the window's side. The worker gets plain values
+// only: the mirrored gzip switch, the cancel flag, and the alert bridge; widgets stay on the
+// GUI thread. Every alert is still shown by the GUI thread, one at a time and in batch order,
+// with the batch waiting for it.
+class BatchController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Alerts and the progress window are centred on `window`.
+    explicit BatchController(QWidget* window);
+    // Stops a running batch and waits for the worker.
+    ~BatchController() override;
+
+    // Where alerts are shown, on the GUI thread; nullptr restores the message boxes. Not owned.
+    void setAlertPresenter(AlertSink* presenter);
+    // How long a batch runs before the progress window appears.
+    void setProgressDelay(int milliseconds) { m_progressDelay = milliseconds; }
+    // How many files the worker converts ahead of the one in hand.
+    void setJobs(int jobs) { m_jobs = jobs; }
+
+    bool isRunning() const { return m_thread != nullptr; }
+    // The gzip switch as the worker reads it, once per file.
+    bool gzip() const { return m_gzip.load(); }
+    const BatchSummary& lastSummary() const { return m_summary; }
+
+    // Converts `files` as one drop; false, and nothing done, while a batch runs.
+    bool start(const QStringList& files);
+    // Asks the running batch to stop: the file in hand leaves nothing behind.
+    void cancel();
+    // Cancels and waits up to `milliseconds` for the worker; true when it has ended.
+    bool stop(int milliseconds);
+
+    ProgressWindow* progressWindow() const { return m_progressWindow; }
+
+public slots:
+    void setGzip(bool on) { m_gzip.store(on); }
+
+signals:
+    void runningChanged(bool running);
+    void finished(const ptcdrop::BatchSummary& summary);
+
+private:
+    void workerDone(const BatchSummary& summary);
+    void showProgress();
+    void endBatch();
+
+    QPointer<QWidget> m_window;
+    std::unique_ptr<AlertSink> m_messageBoxes;
+    AlertBridge m_bridge;
+    ProgressWindow* m_progressWindow; // a child of the window
+    QTimer m_progressTimer;
+    int m_progressDelay = 500;
+    int m_jobs = 1;
+
+    std::atomic<bool> m_gzip{false};
+    std::atomic<bool> m_cancel{false};
+    std::unique_ptr<QThread> m_thread;
+    qint64 m_startedAt = 0;
+    BatchSummary m_summary;
+
+    // The worker's latest word on where it stands, read by the progress timer.
+    std::mutex m_progressMutex;
+    BatchProgress m_progress;
+};
+
+} // namespace ptcdrop
