@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 namespace ptcdrop {
 
@@ -35,13 +36,16 @@ public:
     void rearm();
 
 private:
-    void present(const Alert& alert, quint64 ticket);
+    // GUI thread: shows the alert waiting to be shown, if any. Invoked by name, so that the
+    // only data handed between the threads is the member below, under the mutex.
+    Q_INVOKABLE void presentPending();
 
     AlertSink* m_presenter;
     std::mutex m_mutex;
     std::condition_variable m_dismissed;
-    quint64 m_posted = 0;   // alerts handed to the GUI thread
-    quint64 m_answered = 0; // the last of them that was dismissed
+    quint64 m_posted = 0;           // alerts handed to the GUI thread
+    quint64 m_answered = 0;         // the last of them that was dismissed
+    std::optional<Alert> m_pending; // handed over, not yet shown
     bool m_released = false;
 };
 

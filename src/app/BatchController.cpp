@@ -6,8 +6,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDeadlineTimer>
-#include <QThread>
 #include <QWidget>
 
 namespace ptcdrop {
@@ -50,7 +48,11 @@ bool BatchController::start(const QStringList& files)
     }
     m_startedAt = QDateTime::currentMSecsSinceEpoch();
 
-    m_thread.reset(QThread::create([this, files] {
+    {
+        const std::lock_guard lock(m_progressMutex);
+        m_workerFinished = false;
+    }
+    m_thread = std::thread([this, files] {
         Conversion conversion(m_bridge, [this] { return m_gzip.load(); });
         conversion.setCancelFlag(&m_cancel);
         conversion.setProgress([this](const BatchProgress& progress) {
@@ -61,10 +63,14 @@ bool BatchController::start(const QStringList& files)
             m_progress = progress;
         });
         const BatchSummary summary = conversion.convertDrop(files);
-        QMetaObject::invokeMethod(
-            this, [this, summary] { workerDone(summary); }, Qt::QueuedConnection);
-    }));
-    m_thread->start();
+        {
+            const std::lock_guard lock(m_progressMutex);
+            m_workerSummary = summary;
+            m_workerFinished = true;
+            m_workerFinishedChanged.notify_all();
+        }
+        QMetaObject::invokeMethod(this, "workerDone", Qt::QueuedConnection);
+    });
 
     QApplication::setOverrideCursor(Qt::BusyCursor);
     m_progressTimer.start();
@@ -86,28 +92,36 @@ bool BatchController::stop(int milliseconds)
     if (!isRunning())
         return true;
     cancel();
-    const QDeadlineTimer deadline =
-        milliseconds < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(milliseconds);
-    if (!m_thread->wait(deadline))
-        return false;
+    {
+        std::unique_lock lock(m_progressMutex);
+        const auto finished = [this] { return m_workerFinished; };
+        if (milliseconds < 0)
+            m_workerFinishedChanged.wait(lock, finished);
+        else if (!m_workerFinishedChanged.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                                   finished))
+            return false;
+    }
+    m_thread.join();
     // The worker's own word on its end is still queued; the batch ends here instead.
     endBatch();
     return true;
 }
 
-void BatchController::workerDone(const BatchSummary& summary)
+void BatchController::workerDone()
 {
     if (!isRunning())
         return; // already ended by stop()
-    m_thread->wait();
-    m_summary = summary;
+    m_thread.join();
+    {
+        const std::lock_guard lock(m_progressMutex);
+        m_summary = m_workerSummary;
+    }
     endBatch();
     emit finished(m_summary);
 }
 
 void BatchController::endBatch()
 {
-    m_thread.reset();
     m_progressTimer.stop();
     m_progressWindow->hide();
     QApplication::restoreOverrideCursor();
@@ -124,6 +138,9 @@ void BatchController::showProgress()
     {
         const std::lock_guard lock(m_progressMutex);
         progress = m_progress;
+        // A copy of its own: the worker's next update then never releases text this
+        // thread still holds.
+        progress.fileName = QString(m_progress.fileName.constData(), m_progress.fileName.size());
     }
     if (progress.step == BatchProgress::Step::Finished)
         return;

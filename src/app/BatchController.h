@@ -10,10 +10,11 @@
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 
-class QThread;
 class QWidget;
 
 namespace ptcdrop {
@@ -41,7 +42,7 @@ public:
     // How many files the worker converts ahead of the one in hand.
     void setJobs(int jobs) { m_jobs = jobs; }
 
-    bool isRunning() const { return m_thread != nullptr; }
+    bool isRunning() const { return m_thread.joinable(); }
     // The gzip switch as the worker reads it, once per file.
     bool gzip() const { return m_gzip.load(); }
     const BatchSummary& lastSummary() const { return m_summary; }
@@ -63,7 +64,9 @@ signals:
     void finished(const ptcdrop::BatchSummary& summary);
 
 private:
-    void workerDone(const BatchSummary& summary);
+    // GUI thread, invoked by name once the worker is done: the summary comes through the
+    // mutex below, not through the event queue.
+    Q_INVOKABLE void workerDone();
     void showProgress();
     void endBatch();
 
@@ -77,13 +80,16 @@ private:
 
     std::atomic<bool> m_gzip{false};
     std::atomic<bool> m_cancel{false};
-    std::unique_ptr<QThread> m_thread;
+    std::thread m_thread;
     qint64 m_startedAt = 0;
     BatchSummary m_summary;
 
     // The worker's latest word on where it stands, read by the progress timer.
     std::mutex m_progressMutex;
     BatchProgress m_progress;
+    BatchSummary m_workerSummary;
+    bool m_workerFinished = false;
+    std::condition_variable m_workerFinishedChanged;
 };
 
 } // namespace ptcdrop
