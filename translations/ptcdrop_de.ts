@@ -38,6 +38,10 @@
         <source>Gzip when packing, gunzip when unpacking</source>
         <translation>Beim Packen mit gzip komprimieren, beim Entpacken mit gunzip dekomprimieren</translation>
     </message>
+    <message id="window.progress.title">
+        <source>Converting – ptcdrop</source>
+        <translation>Umwandlung – ptcdrop</translation>
+    </message>
     <message id="window.progress.file">
         <source>File %1 of %2: %3</source>
         <translation>Datei %1 von %2: %3</translation>

@@ -38,6 +38,10 @@
         <source>Gzip when packing, gunzip when unpacking</source>
         <translation>Gzip when packing, gunzip when unpacking</translation>
     </message>
+    <message id="window.progress.title">
+        <source>Converting – ptcdrop</source>
+        <translation>Converting – ptcdrop</translation>
+    </message>
     <message id="window.progress.file">
         <source>File %1 of %2: %3</source>
         <translation>File %1 of %2: %3</translation>

@@ -30,6 +30,12 @@ BatchController::~BatchController()
     stop(-1);
 }
 
+void BatchController::addWindowAction(QAction* action)
+{
+    m_messageBoxes->addAction(action);
+    m_progressWindow->addAction(action);
+}
+
 void BatchController::setAlertPresenter(AlertSink* presenter)
 {
     m_bridge.setPresenter(presenter != nullptr ? *presenter : *m_messageBoxes);

@@ -15,10 +15,12 @@
 #include <mutex>
 #include <thread>
 
+class QAction;
 class QWidget;
 
 namespace ptcdrop {
 
+class MessageBoxAlert;
 class ProgressWindow;
 
 // Owns everything a running batch needs on the window's side. The worker gets plain values
@@ -37,6 +39,9 @@ public:
 
     // Where alerts are shown, on the GUI thread; nullptr restores the message boxes. Not owned.
     void setAlertPresenter(AlertSink* presenter);
+    // An action whose shortcut must work while an alert or the progress window has the
+    // keyboard (Quit). Not owned.
+    void addWindowAction(QAction* action);
     // How long a batch runs before the progress window appears.
     void setProgressDelay(int milliseconds) { m_progressDelay = milliseconds; }
     // How many files the worker converts ahead of the one in hand.
@@ -71,7 +76,7 @@ private:
     void endBatch();
 
     QPointer<QWidget> m_window;
-    std::unique_ptr<AlertSink> m_messageBoxes;
+    std::unique_ptr<MessageBoxAlert> m_messageBoxes;
     AlertBridge m_bridge;
     ProgressWindow* m_progressWindow; // a child of the window
     QTimer m_progressTimer;

@@ -15,6 +15,10 @@ void MessageBoxAlert::alert(const Alert& alert)
     // A file name such as "<b>x</b>.txt" must show as those characters.
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    for (const QPointer<QAction>& action : std::as_const(m_actions)) {
+        if (action != nullptr)
+            box.addAction(action);
+    }
 
     // Alerts come in the middle of a batch that shows the busy cursor; the user has to be
     // able to see that the box waits for a click.

@@ -3,6 +3,8 @@
 
 #include "Alert.h"
 
+#include <QAction>
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
@@ -17,8 +19,12 @@ public:
     // Returns when the user has dismissed the box.
     void alert(const Alert& alert) override;
 
+    // Actions whose shortcuts work while a box is up (Quit). Not owned.
+    void addAction(QAction* action) { m_actions.append(action); }
+
 private:
     QPointer<QWidget> m_parent;
+    QList<QPointer<QAction>> m_actions;
 };
 
 } // namespace ptcdrop

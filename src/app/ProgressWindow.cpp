@@ -15,7 +15,7 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     : QDialog(parent), m_fileLabel(new QLabel(this)), m_detailLabel(new QLabel(this)),
       m_bar(new QProgressBar(this)), m_cancelButton(new QPushButton(qtTrId("window.cancel"), this))
 {
-    setWindowTitle(qtTrId("window.title"));
+    setWindowTitle(qtTrId("window.progress.title"));
     setModal(false);
     // A file name may contain markup; it is shown as the characters it is.
     m_fileLabel->setTextFormat(Qt::PlainText);

@@ -5,6 +5,7 @@
 #include "BatchController.h"
 #include "Messages.h"
 #include "QvDropView.h"
+#include "X11CloseRequests.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
@@ -24,6 +25,7 @@ QvAppDelegate::QvAppDelegate() = default;
 
 QvAppDelegate::~QvAppDelegate()
 {
+    m_closeRequests.reset();
     if (m_batches != nullptr)
         m_batches->stop(-1);
     QCoreApplication::removeTranslator(&m_strings);
@@ -52,12 +54,14 @@ void QvAppDelegate::applicationDidFinishLaunching()
     connect(m_batches, &ptcdrop::BatchController::finished, this, &QvAppDelegate::batchFinished);
 
     connect(m_ui->quitAction, &QAction::triggered, m_window.get(), &QWidget::close);
+    m_batches->addWindowAction(m_ui->quitAction);
     connect(m_ui->aboutAction, &QAction::triggered, this, &QvAppDelegate::showAbout);
     m_window->installEventFilter(this);
     // Documents handed over by the desktop (QFileOpenEvent) reach the application object.
     QCoreApplication::instance()->installEventFilter(this);
     m_window->statusBar();
     m_window->show();
+    m_closeRequests = std::make_unique<ptcdrop::X11CloseRequests>(m_window.get());
 }
 
 QvDropView* QvAppDelegate::dropView() const

@@ -19,7 +19,8 @@ class MainWindow;
 
 namespace ptcdrop {
 class BatchController;
-}
+class X11CloseRequests;
+} // namespace ptcdrop
 
 class QvAppDelegate : public QObject
 {
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<QMainWindow> m_window;
     ptcdrop::BatchController* m_batches = nullptr; // a child of the window
+    std::unique_ptr<ptcdrop::X11CloseRequests> m_closeRequests;
     QStringList m_pending;
     bool m_closing = false;
 };
