@@ -43,6 +43,13 @@ void BatchController::setAlertPresenter(AlertSink* presenter)
 
 bool BatchController::start(const QStringList& files)
 {
+    return startJob(files.size(), [files](Conversion& conversion) {
+        return conversion.convertDrop(files);
+    });
+}
+
+bool BatchController::startJob(qsizetype fileCount, Job job)
+{
     if (isRunning())
         return false;
     m_cancel.store(false);
@@ -50,7 +57,7 @@ bool BatchController::start(const QStringList& files)
     {
         const std::lock_guard lock(m_progressMutex);
         m_progress = BatchProgress{};
-        m_progress.fileCount = files.size();
+        m_progress.fileCount = fileCount;
     }
     m_startedAt = QDateTime::currentMSecsSinceEpoch();
 
@@ -58,7 +65,7 @@ bool BatchController::start(const QStringList& files)
         const std::lock_guard lock(m_progressMutex);
         m_workerFinished = false;
     }
-    m_thread = std::thread([this, files] {
+    m_thread = std::thread([this, job = std::move(job)] {
         Conversion conversion(m_bridge, [this] { return m_gzip.load(); });
         conversion.setCancelFlag(&m_cancel);
         conversion.setProgress([this](const BatchProgress& progress) {
@@ -68,7 +75,7 @@ bool BatchController::start(const QStringList& files)
                 return; // a file prepared ahead of the one the batch is at
             m_progress = progress;
         });
-        const BatchSummary summary = conversion.convertDrop(files);
+        const BatchSummary summary = job(conversion);
         {
             const std::lock_guard lock(m_progressMutex);
             m_workerSummary = summary;

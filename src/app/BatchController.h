@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -54,6 +55,10 @@ public:
 
     // Converts `files` as one drop; false, and nothing done, while a batch runs.
     bool start(const QStringList& files);
+    // Runs `job` on the worker with a conversion set up as for a drop (alerts, gzip switch,
+    // cancel flag, progress), for work other than a drop; false while a batch runs.
+    using Job = std::function<BatchSummary(Conversion& conversion)>;
+    bool startJob(qsizetype fileCount, Job job);
     // Asks the running batch to stop: the file in hand leaves nothing behind.
     void cancel();
     // Cancels and waits up to `milliseconds` for the worker; true when it has ended.
