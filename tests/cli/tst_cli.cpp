@@ -425,9 +425,10 @@ void TestCli::inspect_data()
     QTest::newRow("container bytes under another name")
         << "notes.bin" << packed << "notes.bin" << "plain" << "" << ""
         << 0 << -1 << 0 << 49200 << false << 0;
+    // A damaged container: the conversion refuses it with "Resource" and writes nothing.
     QTest::newRow("cut inside the header")
-        << "short.ptc" << packed.first(40) << "short.ptc" << "plain" << "" << ""
-        << 0 << -1 << 0 << 40 << false << 0;
+        << "short.ptc" << packed.first(40) << "short.ptc" << "container" << "" << "NOTES"
+        << 49164 << -1 << 0 << 40 << false << 1;
     QTest::newRow("name holding a placeholder")
         << "50%9 %1.txt" << QByteArray("x") << "50%9 %1.txt" << "plain" << "" << ""
         << 0 << -1 << 0 << 1 << false << 0;
