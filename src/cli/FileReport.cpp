@@ -4,6 +4,7 @@
 #include "Classification.h"
 #include "ContainerBuilder.h"
 #include "FileAccess.h"
+#include "PathBytes.h"
 #include "PtcFormat.h"
 
 #include <QFileInfo>
@@ -113,6 +114,14 @@ Inspection inspectFile(const QString& path, const QString& shownPath)
     result.storedDigest = bytes->mid(ptc::kDigestOffset, ptc::kDigestLength);
     result.computedDigest = containerDigest(*bytes);
     result.digestMatches = result.storedDigest == result.computedDigest;
+    return result;
+}
+
+Inspection inspectUnnamable(const QByteArray& nameBytes)
+{
+    Inspection result;
+    result.path = readableBytes(nameBytes);
+    result.problem = QStringLiteral("the name is not valid UTF-8");
     return result;
 }
 

@@ -163,6 +163,10 @@ void Conversion::extract(const QString& path, bool program)
         return;
     }
     writeOutput(saveDirectory(path), extracted.fileName, *extracted.content);
+    // What decoded is complete and checked, so it is kept; that the payload held more than
+    // it is said, since those bytes may be data the user expected to get.
+    if (extracted.trailingBytes)
+        alert(keys::kTrailing, paths::lastComponent(path));
 }
 
 std::optional<QByteArray> Conversion::readSource(const QString& path)

@@ -574,6 +574,8 @@ void TestConvert::extractGRP_data()
     const QByteArray full = noise(kPiece);
     const QByteArray plain = convertDataToPTC(piece, "N");
     const QByteArray packed = convertDataToPTC(gzipped, "N");
+    const QByteArray other = *gzippedData(noise(3000, 2));
+    const QByteArray tail = *gzippedData("tail");
     const QStringList none;
     const QStringList unzip{"Unzip box.ptc"};
     // clang-format off
@@ -597,6 +599,14 @@ void TestConvert::extractGRP_data()
     QTest::newRow("data size 22")         << withDataSize(plain, 22)             << false << "N.dat"       << piece.first(10)            << none;
     QTest::newRow("data size past end")   << plain.first(100)                    << false << "N.dat"       << piece.first(52)            << none;
     QTest::newRow("gzip, past end")       << packed.first(48 + gzipped.size())   << true  << "N.txt"       << text                       << none;
+    // Members one after another, as `cat a.gz b.gz` makes them; a member of a short source
+    // ends in zero bytes, which the trimmer cuts, so the whole payload area is decoded.
+    QTest::newRow("two members")          << convertDataToPTC(gzipped + other, "TWO") << true << "TWO.txt" << text + noise(3000, 2)  << none;
+    QTest::newRow("short second member")  << convertDataToPTC(gzipped + tail, "TWO") << true  << "TWO.txt"   << text + "tail"            << none;
+    QTest::newRow("second member cut")    << convertDataToPTC(gzipped + other.first(30), "C") << true << "" << QByteArray()              << unzip;
+    // Bytes that begin no member: what decoded is saved, and the user is told.
+    QTest::newRow("other bytes after")    << convertDataToPTC(gzipped + "JUNK", "J") << true  << "J.txt"     << text                      << QStringList{"Trailing box.ptc"};
+    QTest::newRow("zero fill, then bytes")<< convertDataToPTC(gzipped + zeros(9) + "J", "J") << true << "J.txt" << text                   << QStringList{"Trailing box.ptc"};
     // clang-format on
 }
 
