@@ -55,6 +55,19 @@ std::optional<QString> pathFromBytes(QByteArrayView bytes)
     return path;
 }
 
+std::optional<QByteArray> localFileBytes(const QUrl& url)
+{
+    if (!url.isLocalFile())
+        return std::nullopt;
+    // The encoded form keeps every byte as an escape; decoding it gives the bytes back.
+    QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    // A host other than this machine is a share, spelled "//host/path" as toLocalFile does.
+    const QString host = url.host(QUrl::FullyEncoded);
+    if (!host.isEmpty() && host != QLatin1StringView("localhost"))
+        path.prepend("//" + host.toLatin1());
+    return path;
+}
+
 QString readableBytes(QByteArrayView bytes)
 {
     QString shown;

@@ -16,6 +16,8 @@ class TestInput : public QObject
 private slots:
     void nameBytes_data();
     void nameBytes();
+    void droppedUrls_data();
+    void droppedUrls();
     void commandLine_data();
     void commandLine();
 };
@@ -56,6 +58,38 @@ void TestInput::nameBytes()
     QCOMPARE(pathFromBytes(bytes), path);
     if (!path)
         QCOMPARE(readableBytes(bytes), readable);
+}
+
+// A drop names files by URL; the bytes of the name come back whole, escapes decoded.
+void TestInput::droppedUrls_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<std::optional<QByteArray>>("bytes");
+    QTest::addColumn<std::optional<QString>>("path");
+
+    const std::optional<QString> refused;
+    // clang-format off
+    QTest::newRow("plain path")         << QByteArray("file:///home/u/a.txt")          << std::optional<QByteArray>("/home/u/a.txt")        << std::optional<QString>("/home/u/a.txt");
+    QTest::newRow("escaped space")      << QByteArray("file:///home/u/my%20notes.txt") << std::optional<QByteArray>("/home/u/my notes.txt") << std::optional<QString>("/home/u/my notes.txt");
+    QTest::newRow("escaped UTF-8")      << QByteArray("file:///d/stra%C3%9Fe.txt")     << std::optional<QByteArray>("/d/stra\xc3\x9f" "e.txt") << std::optional<QString>(u"/d/straße.txt"_qs);
+    QTest::newRow("escaped percent")    << QByteArray("file:///d/100%25.txt")          << std::optional<QByteArray>("/d/100%.txt")          << std::optional<QString>("/d/100%.txt");
+    QTest::newRow("byte FF")            << QByteArray("file:///d/%FF/a.txt")           << std::optional<QByteArray>("/d/\xff/a.txt")        << refused;
+    QTest::newRow("twin of byte FF")    << QByteArray("file:///d/%EF%BF%BD/a.txt")     << std::optional<QByteArray>("/d/\xef\xbf\xbd/a.txt") << std::optional<QString>(u"/d/\uFFFD/a.txt"_qs);
+    QTest::newRow("escaped zero byte")  << QByteArray("file:///d/a%00b")               << std::optional<QByteArray>(QByteArray("/d/a\0b", 6)) << refused;
+    QTest::newRow("localhost")          << QByteArray("file://localhost/d/a.txt")      << std::optional<QByteArray>("/d/a.txt")             << std::optional<QString>("/d/a.txt");
+    QTest::newRow("not a file")         << QByteArray("https://example.org/a.txt")     << std::optional<QByteArray>()                        << refused;
+    // clang-format on
+}
+
+void TestInput::droppedUrls()
+{
+    QFETCH(QByteArray, url);
+    QFETCH(std::optional<QByteArray>, bytes);
+    QFETCH(std::optional<QString>, path);
+
+    const std::optional<QByteArray> local = localFileBytes(QUrl::fromEncoded(url));
+    QCOMPARE(local, bytes);
+    QCOMPARE(local ? pathFromBytes(*local) : std::nullopt, path);
 }
 
 void TestInput::commandLine_data()
