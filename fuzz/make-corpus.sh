@@ -43,6 +43,16 @@ head -c 48 corpus/container/grp-gzip.ptc >corpus/container/header-only.ptc
 tail -c +49 corpus/container/grp-gzip.ptc >corpus/gunzip/payload-area
 tail -c +49 corpus/container/grp-gzip-short-source.ptc | head -c 64 >corpus/gunzip/short-source
 tail -c +49 corpus/container/grp-gzip.ptc | head -c 40 >corpus/gunzip/truncated
+# Several members, as `cat a.gz b.gz` makes them: whole, in a payload area, cut short in the
+# second member, and followed by bytes that begin no member.
+printf 'first member\n' | gzip -n >"$work/a.gz"
+printf 'second member\n' | gzip -n >"$work/b.gz"
+: | gzip -n >"$work/empty.gz"
+cat "$work/a.gz" "$work/b.gz" >corpus/gunzip/two-members
+cat "$work/a.gz" "$work/empty.gz" "$work/b.gz" >corpus/gunzip/three-members-one-empty
+{ cat "$work/a.gz" "$work/b.gz"; head -c 200 /dev/zero; } >corpus/gunzip/members-zero-fill
+{ cat "$work/a.gz"; head -c 20 "$work/b.gz"; } >corpus/gunzip/second-member-truncated
+{ cat "$work/a.gz"; printf 'trailing bytes'; } >corpus/gunzip/trailing-bytes
 
 # Paths as UTF-16 (little-endian, as QChar holds them on this machine).
 i=0

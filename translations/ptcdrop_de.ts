@@ -23,6 +23,14 @@
         <source>Read</source>
         <translation>Die Datei „%@“ konnte nicht gelesen werden; sie wurde nicht umgewandelt.</translation>
     </message>
+    <message id="Name">
+        <source>Name</source>
+        <translation>Der Name „%@“ ist kein gültiger UTF-8-Text (die als \xNN gezeigten Bytes) und könnte eine andere Datei bezeichnen; es wurde nichts umgewandelt.</translation>
+    </message>
+    <message id="Trailing">
+        <source>Trailing</source>
+        <translation>Die Nutzdaten von „%@“ enthalten nach den komprimierten Daten weitere Bytes, die keine komprimierten Daten sind; die Datei wurde ohne sie gespeichert.</translation>
+    </message>
 </context>
 <context>
     <name>window</name>

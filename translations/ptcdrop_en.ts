@@ -23,6 +23,14 @@
         <source>Read</source>
         <translation>The file “%@” could not be read; it was not converted.</translation>
     </message>
+    <message id="Name">
+        <source>Name</source>
+        <translation>The name “%@” is not valid UTF-8 text (the bytes shown as \xNN), so it could name another file; nothing was converted.</translation>
+    </message>
+    <message id="Trailing">
+        <source>Trailing</source>
+        <translation>The payload of “%@” goes on after its compressed data with bytes that are not compressed data; the file was saved without them.</translation>
+    </message>
 </context>
 <context>
     <name>window</name>

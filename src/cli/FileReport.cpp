@@ -4,6 +4,7 @@
 #include "Classification.h"
 #include "ContainerBuilder.h"
 #include "FileAccess.h"
+#include "PathBytes.h"
 #include "PtcFormat.h"
 
 #include <QFileInfo>
@@ -75,16 +76,14 @@ Inspection inspectFile(const QString& path, const QString& shownPath)
         result.problem = unreadableReason(path);
         return result;
     }
-    const QString tag = resourceTag(path, *head);
-    if (tag.isEmpty()) {
+    const std::optional<QString> tag = containerTag(path, *head);
+    if (!tag) {
         result.kind = Inspection::Kind::Plain;
         if (!hasContainerExtension(path))
             result.problem = QStringLiteral("the name does not end in .ptc");
-        else if (!ptc::hasSignature(*head))
+        else
             result.problem =
                 QStringLiteral("no \"%1\" signature").arg(QLatin1StringView(ptc::kSignature));
-        else
-            result.problem = QStringLiteral("the resource tag is empty");
         result.fileLength = quint64(std::max<qint64>(QFileInfo(path).size(), head->size()));
         return result;
     }
@@ -104,9 +103,9 @@ Inspection inspectFile(const QString& path, const QString& shownPath)
     result.dataSize = fields.dataSize;
     result.fixedByte = fields.fixedByte;
 
-    if (tag == QLatin1StringView(ptc::kTagGRP))
+    if (*tag == QLatin1StringView(ptc::kTagGRP))
         result.payloadOffset = quint64(ptc::kHeaderSize);
-    else if (tag == QLatin1StringView(ptc::kTagPRG))
+    else if (*tag == QLatin1StringView(ptc::kTagPRG))
         result.payloadOffset = quint64(ptc::kProgramTextOffset);
     if (result.payloadOffset)
         result.payloadLength = boundedLength(result.fileLength, *result.payloadOffset,
@@ -115,6 +114,14 @@ Inspection inspectFile(const QString& path, const QString& shownPath)
     result.storedDigest = bytes->mid(ptc::kDigestOffset, ptc::kDigestLength);
     result.computedDigest = containerDigest(*bytes);
     result.digestMatches = result.storedDigest == result.computedDigest;
+    return result;
+}
+
+Inspection inspectUnnamable(const QByteArray& nameBytes)
+{
+    Inspection result;
+    result.path = readableBytes(nameBytes);
+    result.problem = QStringLiteral("the name is not valid UTF-8");
     return result;
 }
 

@@ -48,6 +48,10 @@ struct Inspection
 // nothing on disk.
 Inspection inspectFile(const QString& path, const QString& shownPath);
 
+// A file whose name (`nameBytes`, as given) is not text: unreadable, since no path would
+// reach it alone; its name shown with the bytes that are not text escaped.
+Inspection inspectUnnamable(const QByteArray& nameBytes);
+
 // Bytes outside printable ASCII, and the backslash and double quote, as \xNN / \\ / \".
 QString escapedBytes(const QByteArray& bytes);
 

@@ -1,12 +1,13 @@
 // ptcdrop-cli: converts the given files exactly as one drop on the window would.
+#include "CommandLine.h"
 #include "ConsoleAlert.h"
 #include "Conversion.h"
 #include "FileReport.h"
 #include "Messages.h"
+#include "PathBytes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QJsonDocument>
 #include <QLocale>
 #include <QTranslator>
@@ -32,13 +33,16 @@ void writeOut(const QByteArray& bytes)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
-// Describes every file and writes nothing; 1 when a file could not be read or a container's
-// digest does not match its bytes.
-int inspect(const QStringList& arguments, const QStringList& files, bool json)
+// Describes every file and writes nothing; a name that is not text is reported unreadable; 1 when a
+// file could not be read or a container's digest does not match its bytes.
+int inspect(const QList<QByteArray>& arguments, const QList<std::optional<QString>>& files,
+            bool json)
 {
     bool fault = false;
     for (qsizetype index = 0; index < files.size(); ++index) {
-        const ptcdrop::Inspection inspection = ptcdrop::inspectFile(files[index], arguments[index]);
+        const ptcdrop::Inspection inspection =
+            files[index] ? ptcdrop::inspectFile(*files[index], *files[index])
+                         : ptcdrop::inspectUnnamable(arguments[index]);
         fault = fault || inspection.isFault();
         if (json)
             writeOut(
@@ -62,7 +66,36 @@ int main(int argc, char* argv[])
     // A write beyond the file size limit must fail with EFBIG, which the conversion reports
     // ("Save") and cleans up after, rather than kill the process in the middle of a batch.
     std::signal(SIGXFSZ, SIG_IGN);
-    QCoreApplication app(argc, argv);
+
+    const QCommandLineOption gzipOption(
+        QStringLiteral("gzip"),
+        QStringLiteral("Gzip plain files before packing; gunzip GRP payloads to .txt."));
+    const QCommandLineOption inspectOption(
+        QStringLiteral("inspect"),
+        QStringLiteral("Describe each FILE without converting it; writes nothing."));
+    const QCommandLineOption jsonOption(
+        QStringLiteral("json"),
+        QStringLiteral("With --inspect: one JSON object per FILE and line, for scripts."));
+    // Written out rather than addHelpOption(), which would also list --help-all for Qt's own
+    // options: this program gives Qt none.
+    const QCommandLineOption helpOption(
+        QStringList{QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
+        QStringLiteral("Displays help on commandline options."));
+    const QCommandLineOption versionOption(
+        QStringList{QStringLiteral("v"), QStringLiteral("version")},
+        QStringLiteral("Displays version information."));
+    const QList<QCommandLineOption> options{gzipOption, inspectOption, jsonOption, helpOption,
+                                            versionOption};
+
+    // Read before the application object exists, and that object is given no argument: Qt
+    // would take the ones that look like its own ("-qmljsdebugger=...") out of the list.
+    QList<QStringList> known;
+    for (const QCommandLineOption& option : options)
+        known.append(option.names());
+    const ptcdrop::CommandLine command =
+        ptcdrop::readCommandLine(ptcdrop::argumentsOf(argc, argv), known);
+    int applicationArgc = 1;
+    QCoreApplication app(applicationArgc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ptcdrop-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PTCDROP_VERSION));
 
@@ -77,60 +110,66 @@ int main(int argc, char* argv[])
         "With --inspect, describes each FILE instead and changes nothing: plain file or "
         "container, and for a container its header fields, the payload the unpacking would "
         "take and whether the digest matches.\n"
+        "Every argument after \"--\" is a FILE, even when it begins with a dash.\n"
         "Exit status: 0 when nothing went wrong, 1 when a message was shown (with --inspect: "
         "a file could not be read or a digest does not match), 2 for a usage error."));
-    const QCommandLineOption gzipOption(
-        QStringLiteral("gzip"),
-        QStringLiteral("Gzip plain files before packing; gunzip GRP payloads to .txt."));
-    parser.addOption(gzipOption);
-    const QCommandLineOption inspectOption(
-        QStringLiteral("inspect"),
-        QStringLiteral("Describe each FILE without converting it; writes nothing."));
-    parser.addOption(inspectOption);
-    const QCommandLineOption jsonOption(
-        QStringLiteral("json"),
-        QStringLiteral("With --inspect: one JSON object per FILE and line, for scripts."));
-    parser.addOption(jsonOption);
-    parser.addHelpOption();
-    parser.addVersionOption();
+    parser.addOptions(options);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Files to convert, in order."),
                                  QStringLiteral("FILE..."));
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (!command.error.isEmpty())
+        return usageError(command.error);
+    if (command.isSet(QStringLiteral("h"))) {
+        writeOut(parser.helpText().toUtf8());
+        return 0;
+    }
+    if (command.isSet(QStringLiteral("v"))) {
+        writeOut(QCoreApplication::applicationName().toUtf8() + ' ' +
+                 QCoreApplication::applicationVersion().toUtf8() + '\n');
+        return 0;
+    }
 
-    const bool inspecting = parser.isSet(inspectOption);
-    if (inspecting && parser.isSet(gzipOption))
+    const bool inspecting = command.isSet(inspectOption.names().first());
+    if (inspecting && command.isSet(gzipOption.names().first()))
         return usageError(
             QStringLiteral("--inspect converts nothing, so --gzip has no meaning with it"));
-    if (!inspecting && parser.isSet(jsonOption))
+    if (!inspecting && command.isSet(jsonOption.names().first()))
         return usageError(QStringLiteral("--json needs --inspect"));
 
-    const QStringList arguments = parser.positionalArguments();
-    if (arguments.isEmpty())
+    if (command.operands.isEmpty())
         return usageError(QStringLiteral("no FILE given"));
     // An empty name would resolve to the working directory itself.
-    if (arguments.contains(QString()))
+    if (command.operands.contains(QByteArray()))
         return usageError(QStringLiteral("an empty FILE name"));
 
-    QStringList files;
-    files.reserve(arguments.size());
-    for (const QString& argument : arguments)
-        // Not cleaned: "link/.." must mean what the kernel makes of it (the link target's
-        // parent), not the folder that holds the link.
-        files.append(QDir::isAbsolutePath(argument) ? argument
-                                                    : QDir::currentPath() + u'/' + argument);
+    // A relative name stays relative: the system resolves it from the working folder even
+    // where that folder's own path is too long to be spelled out, and "link/.." keeps
+    // meaning what the system makes of it (the link target's parent). Outputs land beside
+    // each source all the same, since the save folder is derived from the name as given.
+    QList<std::optional<QString>> files;
+    files.reserve(command.operands.size());
+    for (const QByteArray& operand : command.operands)
+        files.append(ptcdrop::pathFromBytes(operand));
 
     if (inspecting)
-        return inspect(arguments, files, parser.isSet(jsonOption));
+        return inspect(command.operands, files, command.isSet(jsonOption.names().first()));
 
-    const bool gzip = parser.isSet(gzipOption);
     ptcdrop::ConsoleAlert alerts;
+    // A name that is not text cannot be handed on without reaching another file; the batch
+    // is refused whole, as one holding a folder is, so that nothing is half converted.
+    QStringList paths;
+    for (qsizetype index = 0; index < files.size(); ++index) {
+        if (files[index])
+            paths.append(*files[index]);
+        else
+            alerts.alert(ptcdrop::Alert{QString::fromLatin1(ptcdrop::keys::kName),
+                                        ptcdrop::readableBytes(command.operands[index])});
+    }
+    if (alerts.count() > 0)
+        return kExitAlerted;
+
+    const bool gzip = command.isSet(gzipOption.names().first());
     ptcdrop::Conversion conversion(alerts, [gzip] { return gzip; });
-    conversion.convertDrop(files);
+    conversion.convertDrop(paths);
     return alerts.count() > 0 ? kExitAlerted : 0;
 }

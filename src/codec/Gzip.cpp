@@ -1,12 +1,15 @@
 // zlib wrappers. zlib counts input and output space in 32 bits, so both are handed over in
 // slices of at most 1 GiB: inputs of 4 GiB and more work, and smaller ones produce exactly
-// the bytes a single call would.
+// the bytes a single call would. Decompression is GunzipStream's, fed the whole buffer.
 #include "Gzip.h"
+
+#include "GunzipStream.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -14,8 +17,7 @@ namespace ptcdrop {
 namespace {
 
 constexpr quint64 kSlice = quint64(1) << 30;
-constexpr int kGzipWindowBits = 15 + 16;   // 32 KiB window, gzip wrapper
-constexpr int kDetectWindowBits = 15 + 32; // 32 KiB window, gzip or zlib header
+constexpr int kGzipWindowBits = 15 + 16; // 32 KiB window, gzip wrapper
 constexpr int kMemLevel = 8;
 constexpr qsizetype kDeflateStep = 16384;
 
@@ -99,49 +101,38 @@ std::optional<QByteArray> gzippedDataWithCompressionLevel(const QByteArray& inpu
     return output;
 }
 
+std::optional<Gunzipped> gunzippedMembers(const QByteArray& input)
+{
+    Gunzipped result;
+    // Starts at one and a half times the input and grows by doubling: a small stream that
+    // expands a thousandfold takes a handful of steps.
+    if (!resizeOutput(result.bytes, std::max<qsizetype>(1, qsizetype(double(input.size()) * 1.5))))
+        return std::nullopt;
+    qsizetype produced = 0;
+    GunzipStream stream([&](QByteArrayView bytes) noexcept {
+        if (bytes.size() > result.bytes.size() - produced) {
+            const qsizetype needed = produced + bytes.size();
+            if (result.bytes.size() > (std::numeric_limits<qsizetype>::max)() / 2 ||
+                !resizeOutput(result.bytes, std::max(needed, result.bytes.size() * 2)))
+                return false;
+        }
+        std::memcpy(result.bytes.data() + produced, bytes.data(), size_t(bytes.size()));
+        produced += bytes.size();
+        return true;
+    });
+    if (!stream.feed(input) || !stream.finish())
+        return std::nullopt;
+    result.bytes.truncate(produced);
+    result.trailingBytes = stream.trailingBytes();
+    return result;
+}
+
 std::optional<QByteArray> gunzippedData(const QByteArray& input)
 {
-    if (input.isEmpty())
+    std::optional<Gunzipped> result = gunzippedMembers(input);
+    if (!result)
         return std::nullopt;
-
-    z_stream stream{};
-    if (inflateInit2(&stream, kDetectWindowBits) != Z_OK)
-        return std::nullopt;
-
-    const auto* next = reinterpret_cast<const Bytef*>(input.constData());
-    quint64 inputLeft = quint64(input.size());
-    // Starts at one and a half times the input and doubles: a small stream that expands a
-    // thousandfold takes a handful of steps, not thousands of steps of half the input.
-    QByteArray output;
-    quint64 produced = 0;
-    int status = resizeOutput(output, std::max<qsizetype>(1, qsizetype(double(input.size()) * 1.5)))
-                     ? Z_OK
-                     : Z_MEM_ERROR;
-    while (status == Z_OK) {
-        if (stream.avail_in == 0 && inputLeft > 0) {
-            stream.next_in = const_cast<Bytef*>(next);
-            stream.avail_in = sliceOf(inputLeft);
-            next += stream.avail_in;
-            inputLeft -= stream.avail_in;
-        }
-        if (produced == quint64(output.size())) {
-            if (output.size() > (std::numeric_limits<qsizetype>::max)() / 2 ||
-                !resizeOutput(output, output.size() * 2)) {
-                status = Z_MEM_ERROR;
-                break;
-            }
-        }
-        stream.next_out = reinterpret_cast<Bytef*>(output.data() + produced);
-        stream.avail_out = sliceOf(quint64(output.size()) - produced);
-        const uInt offered = stream.avail_out;
-        status = inflate(&stream, Z_SYNC_FLUSH);
-        produced += offered - stream.avail_out;
-    }
-    const int endStatus = inflateEnd(&stream);
-    if (status != Z_STREAM_END || endStatus != Z_OK)
-        return std::nullopt;
-    output.truncate(qsizetype(produced));
-    return output;
+    return std::move(result->bytes);
 }
 
 } // namespace ptcdrop

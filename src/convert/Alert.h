@@ -14,6 +14,8 @@ inline constexpr char kResource[] = "Resource";   // unknown resource tag (argum
 inline constexpr char kSave[] = "Save";           // an output failed (argument: its name)
 inline constexpr char kUnzip[] = "Unzip";         // a payload did not gunzip (argument: source)
 inline constexpr char kRead[] = "Read";           // a source could not be read (argument: it)
+inline constexpr char kName[] = "Name";           // a name is not text (argument: it, escaped)
+inline constexpr char kTrailing[] = "Trailing";   // undecoded bytes after gzip data (source)
 } // namespace keys
 
 struct Alert

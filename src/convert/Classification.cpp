@@ -12,12 +12,17 @@ bool hasContainerExtension(const QString& path)
            QLatin1StringView(ptc::kContainerExtension);
 }
 
-QString resourceTag(const QString& path, const QByteArray& head)
+std::optional<QString> containerTag(const QString& path, const QByteArray& head)
 {
     if (!hasContainerExtension(path) || !ptc::hasSignature(head))
-        return QString();
+        return std::nullopt;
     // Latin-1 keeps one character per byte, so any tag can be shown as it is.
     return QString::fromLatin1(ptc::readContainerFields(head).tag);
+}
+
+QString resourceTag(const QString& path, const QByteArray& head)
+{
+    return containerTag(path, head).value_or(QString());
 }
 
 } // namespace ptcdrop

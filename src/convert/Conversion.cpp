@@ -54,15 +54,17 @@ BatchSummary Conversion::writeToFiles(const QStringList& files)
         report(BatchProgress::Step::FileStarted, done, total, path);
         const qsizetype outputsBefore = m_summary.outputsWritten;
         const qsizetype alertsBefore = m_summary.alertsShown;
-        const QString tag = checkPTC(path);
-        if (tag == QLatin1StringView(ptc::kTagGRP))
-            writeTXTToFile(path);
-        else if (tag == QLatin1StringView(ptc::kTagPRG))
-            writePRGTXTToFile(path);
-        else if (tag.isEmpty())
+        // A container whose tag is empty (zero bytes, or a file cut short before them) is
+        // damaged, not plain: packing it would replace an intact container of its name.
+        const std::optional<QString> tag = containerTagOf(path);
+        if (!tag)
             writePTCFormatToFile(path);
+        else if (*tag == QLatin1StringView(ptc::kTagGRP))
+            writeTXTToFile(path);
+        else if (*tag == QLatin1StringView(ptc::kTagPRG))
+            writePRGTXTToFile(path);
         else
-            alert(keys::kResource, tag);
+            alert(keys::kResource, *tag);
         if (m_summary.alertsShown == alertsBefore && m_summary.outputsWritten > outputsBefore)
             ++m_summary.filesConverted;
     }
@@ -89,9 +91,14 @@ void Conversion::report(BatchProgress::Step step, qsizetype index, qsizetype tot
 
 QString Conversion::checkPTC(const QString& path) const
 {
+    return containerTagOf(path).value_or(QString());
+}
+
+std::optional<QString> Conversion::containerTagOf(const QString& path) const
+{
     // Only the header decides; a file that cannot be read has no signature.
     const QByteArray head = readRegularFileHead(path, ptc::kHeaderSize).value_or(QByteArray());
-    return resourceTag(path, head);
+    return containerTag(path, head);
 }
 
 QString Conversion::saveDirectory(const QString& path)
@@ -156,6 +163,10 @@ void Conversion::extract(const QString& path, bool program)
         return;
     }
     writeOutput(saveDirectory(path), extracted.fileName, *extracted.content);
+    // What decoded is complete and checked, so it is kept; that the payload held more than
+    // it is said, since those bytes may be data the user expected to get.
+    if (extracted.trailingBytes)
+        alert(keys::kTrailing, paths::lastComponent(path));
 }
 
 std::optional<QByteArray> Conversion::readSource(const QString& path)

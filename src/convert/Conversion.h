@@ -70,6 +70,8 @@ public:
 
     // The resource tag: empty for a plain file, else the container's tag.
     QString checkPTC(const QString& path) const;
+    // The same, telling a plain file (no result) from a container whose tag is empty.
+    std::optional<QString> containerTagOf(const QString& path) const;
     // The folder that receives every output of `path`.
     static QString saveDirectory(const QString& path);
 

@@ -47,13 +47,16 @@ Extracted extractGRP(const QByteArray& container, bool gzip)
         return {name + QLatin1StringView(ptc::kDataSuffix),
                 boundedRange(container, ptc::kHeaderSize, length)};
 
-    std::optional<QByteArray> content = gunzippedData(gzipData(container, length));
+    std::optional<Gunzipped> decoded = gunzippedMembers(gzipData(container, length));
     // Keeping only two bytes of the zero run cuts off the end of a stream whose length
     // field ends in three zero bytes (every source of 1 to 255 bytes); the whole payload
     // area then still holds the complete stream.
-    if (!content)
-        content = gunzippedData(boundedRange(container, ptc::kHeaderSize, length));
-    return {name + QLatin1StringView(ptc::kTextSuffix), std::move(content)};
+    if (!decoded)
+        decoded = gunzippedMembers(boundedRange(container, ptc::kHeaderSize, length));
+    const QString fileName = name + QLatin1StringView(ptc::kTextSuffix);
+    if (!decoded)
+        return {fileName, std::nullopt};
+    return {fileName, std::move(decoded->bytes), decoded->trailingBytes};
 }
 
 Extracted extractPRG(const QByteArray& container)

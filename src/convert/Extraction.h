@@ -18,6 +18,9 @@ struct Extracted
 {
     QString fileName;
     std::optional<QByteArray> content;
+    // The gunzipped payload went on with bytes that are neither a gzip member nor zero
+    // fill; they are not in `content`.
+    bool trailingBytes = false;
 };
 
 // A "GRP" container: the payload area as ".dat", or with `gzip` its gunzipped payload as

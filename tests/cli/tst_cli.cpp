@@ -13,8 +13,12 @@
 #include <QTest>
 
 #include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ptcdrop;
 
@@ -53,6 +57,14 @@ QString readLine(const QString& name)
 {
     return alertLine(
         QStringLiteral("The file “%1” could not be read; it was not converted.").arg(name));
+}
+
+QString nameLine(const QString& shown)
+{
+    return alertLine(QStringLiteral("The name “%1” is not valid UTF-8 text (the bytes shown as "
+                                    "\\xNN), so it could name another file; nothing was "
+                                    "converted.")
+                         .arg(shown));
 }
 
 QByteArray padded(QByteArray bytes, qsizetype length)
@@ -98,8 +110,8 @@ struct Run
     QStringList errLines;
 };
 
-Run runCli(const QStringList& arguments, const QString& workingDirectory,
-           const std::function<void()>& childSetup = {})
+Run runProgram(const QString& program, const QStringList& arguments,
+               const QString& workingDirectory, const std::function<void()>& childSetup = {})
 {
     QProcess process;
     if (childSetup)
@@ -115,7 +127,7 @@ Run runCli(const QStringList& arguments, const QString& workingDirectory,
     environment.remove(QStringLiteral("LANGUAGE"));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);
-    process.start(QStringLiteral(PTCDROP_CLI), arguments);
+    process.start(program, arguments);
     Run run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
@@ -126,6 +138,98 @@ Run runCli(const QStringList& arguments, const QString& workingDirectory,
     const QString err = QString::fromUtf8(process.readAllStandardError());
     run.errLines = err.split(u'\n', Qt::SkipEmptyParts);
     return run;
+}
+
+Run runCli(const QStringList& arguments, const QString& workingDirectory,
+           const std::function<void()>& childSetup = {})
+{
+    return runProgram(QStringLiteral(PTCDROP_CLI), arguments, workingDirectory, childSetup);
+}
+
+// The CLI with arguments that need not be text: each goes through the shell as octal
+// escapes that printf turns back into its bytes.
+Run runCliBytes(const QList<QByteArray>& arguments, const QString& workingDirectory)
+{
+    QStringList shellArguments{
+        QStringLiteral("-c"),
+        QStringLiteral("cli=$1; shift; for a do set -- \"$@\" \"$(printf \"$a\")\"; shift; done; "
+                       "exec \"$cli\" \"$@\""),
+        QStringLiteral("sh"), QStringLiteral(PTCDROP_CLI)};
+    for (const QByteArray& argument : arguments) {
+        QString escaped;
+        for (const char byte : argument)
+            escaped += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+        shellArguments.append(escaped);
+    }
+    return runProgram(QStringLiteral("/bin/sh"), shellArguments, workingDirectory);
+}
+
+using RawFiles = QMap<QByteArray, QByteArray>;
+
+// Removes a tree that QDir cannot: names that are not text, or deeper than a path can reach
+// (rm walks it by descriptors). Declared after the QTemporaryDir, so it runs first.
+struct TreeRemoval
+{
+    QString path;
+    ~TreeRemoval() { QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), path}); }
+};
+
+// Every entry below `root` by its bytes, hidden ones too, so that names that are not text
+// stay apart; folders map to a marker.
+void rawSnapshotInto(const QByteArray& root, const QByteArray& prefix, RawFiles& entries)
+{
+    DIR* folder = ::opendir(root.constData());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = root + '/' + name;
+        struct stat info = {};
+        ::lstat(path.constData(), &info);
+        if (S_ISDIR(info.st_mode)) {
+            entries.insert(prefix + name, QByteArrayLiteral("<folder>"));
+            rawSnapshotInto(path, prefix + name + '/', entries);
+            continue;
+        }
+        QByteArray content;
+        const int fd = ::open(path.constData(), O_RDONLY);
+        char buffer[65536];
+        for (ssize_t got; fd >= 0 && (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+            content.append(buffer, got);
+        if (fd >= 0)
+            ::close(fd);
+        entries.insert(prefix + name, content);
+    }
+    ::closedir(folder);
+}
+
+RawFiles rawSnapshot(const QString& root)
+{
+    RawFiles entries;
+    rawSnapshotInto(QFile::encodeName(root), QByteArray(), entries);
+    return entries;
+}
+
+bool createRawFiles(const QString& root, const QList<QByteArray>& folders, const RawFiles& files)
+{
+    const QByteArray base = QFile::encodeName(root) + '/';
+    for (const QByteArray& folder : folders) {
+        if (::mkdir((base + folder).constData(), 0777) != 0)
+            return false;
+    }
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        const int fd = ::open((base + it.key()).constData(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        const bool written =
+            fd >= 0 && ::write(fd, it.value().constData(), size_t(it.value().size())) ==
+                           ssize_t(it.value().size());
+        if (fd >= 0)
+            ::close(fd);
+        if (!written)
+            return false;
+    }
+    return true;
 }
 
 // Every entry below `root`, hidden ones too (a left-over temporary file would be one),
@@ -186,6 +290,11 @@ class TestCli : public QObject
 private slots:
     void convert_data();
     void convert();
+    void arguments_data();
+    void arguments();
+    void nameBytes_data();
+    void nameBytes();
+    void workingFolderDeeperThanPathMax();
     void gzipRoundTrip_data();
     void gzipRoundTrip();
     void helpAndVersion();
@@ -313,6 +422,194 @@ void TestCli::convert()
     compareTrees(snapshot(dir.path()), expected);
 }
 
+// Every argument after "--" is a FILE, whatever it looks like, and Qt takes none of them.
+void TestCli::arguments_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QString>("workingFolder");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("errLines");
+    QTest::addColumn<Files>("outputs");
+
+    const QByteArray b = QByteArrayLiteral("B");
+    const QByteArray q = QByteArrayLiteral("Q");
+    // clang-format off
+    QTest::newRow("Qt's option after --")
+        << Files{{"-qmljsdebugger=x", q}, {"b.txt", b}} << QStringList() << QString()
+        << QStringList{"--", "-qmljsdebugger=x", "b.txt"}
+        << 0 << QStringList()
+        << Files{{"-QMLJSDE.ptc", convertDataToPTC(q, "-QMLJSDE")}, {"B.ptc", convertDataToPTC(b, "B")}};
+    QTest::newRow("Qt's option as the only FILE")
+        << Files{{"-qmljsdebugger=port:1.txt", q}} << QStringList() << QString()
+        << QStringList{"--", "-qmljsdebugger=port:1.txt"}
+        << 0 << QStringList()
+        << Files{{"-QMLJSDE.ptc", convertDataToPTC(q, "-QMLJSDE")}};
+    QTest::newRow("Qt's option, no such file")
+        << Files{{"b.txt", b}} << QStringList() << QString()
+        << QStringList{"--", "-qmljsdebugger=x", "b.txt"}
+        << 1 << QStringList{readLine("-qmljsdebugger=x")}
+        << Files{{"B.ptc", convertDataToPTC(b, "B")}};
+    QTest::newRow("Qt's option before --")
+        << Files{{"b.txt", b}} << QStringList() << QString()
+        << QStringList{"-qmljsdebugger=x", "b.txt"}
+        << 2 << QStringList{alertLine("Unknown option 'qmljsdebugger=x'."), kTry} << Files();
+    QTest::newRow("our option after --")
+        << Files{{"--gzip", q}} << QStringList() << QString() << QStringList{"--", "--gzip"}
+        << 0 << QStringList() << Files{{"--GZIP.ptc", convertDataToPTC(q, "--GZIP")}};
+    QTest::newRow("window option after --")
+        << Files{{"-platform", q}, {"xcb", b}} << QStringList() << QString()
+        << QStringList{"--", "-platform", "xcb"}
+        << 0 << QStringList()
+        << Files{{"-PLATFOR.ptc", convertDataToPTC(q, "-PLATFOR")}, {"XCB.ptc", convertDataToPTC(b, "XCB")}};
+    QTest::newRow("--help-all")
+        << Files() << QStringList() << QString() << QStringList{"--help-all"}
+        << 2 << QStringList{alertLine("Unknown option 'help-all'."), kTry} << Files();
+    // clang-format on
+}
+
+void TestCli::arguments()
+{
+    convert();
+}
+
+// Names that are not text are refused by their bytes, with the batch; no other file, not
+// even one whose name reads the same, is touched. Names that are text reach their own file,
+// a leading byte order mark included.
+void TestCli::nameBytes_data()
+{
+    QTest::addColumn<QList<QByteArray>>("folders");
+    QTest::addColumn<RawFiles>("files");
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("errLines");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<RawFiles>("outputs");
+
+    using Bytes = QList<QByteArray>;
+    const QByteArray ff = "\xff";
+    const QByteArray replacement = "\xef\xbf\xbd";
+    const QByteArray bom = "\xef\xbb\xbf";
+    const QByteArray bomA = bom + "A";
+    const RawFiles twins{{ff + "/a.txt", "user"},
+                         {replacement + "/a.txt", "other"},
+                         {replacement + "/A.ptc", "precious"}};
+    // clang-format off
+    QTest::newRow("folder not UTF-8, twin named U+FFFD")
+        << Bytes{ff, replacement} << twins << Bytes{ff + "/a.txt"}
+        << 1 << QStringList{nameLine("\\xff/a.txt")} << QByteArray() << RawFiles();
+    QTest::newRow("Latin-1 name, twin named U+FFFD")
+        << Bytes() << RawFiles{{"caf\xe9.txt", "mine"}, {"caf" + replacement + ".txt", "other"}, {"CAF" + replacement + ".ptc", "precious"}}
+        << Bytes{"caf\xe9.txt"}
+        << 1 << QStringList{nameLine("caf\\xe9.txt")} << QByteArray() << RawFiles();
+    QTest::newRow("one such name refuses the batch")
+        << Bytes() << RawFiles{{"ok.txt", "ok"}, {"x\xfe.txt", "x"}} << Bytes{"ok.txt", "x\xfe.txt", "gone.txt"}
+        << 1 << QStringList{nameLine("x\\xfe.txt")} << QByteArray() << RawFiles();
+    QTest::newRow("byte order mark, twin without")
+        << Bytes() << RawFiles{{bom + "a.txt", "marked"}, {"a.txt", "plain"}} << Bytes{bom + "a.txt"}
+        << 0 << QStringList() << QByteArray() << RawFiles{{bomA + ".ptc", convertDataToPTC("marked", bomA)}};
+    QTest::newRow("UTF-8 name")
+        << Bytes() << RawFiles{{"stra\xc3\x9f" "e.txt", "s"}} << Bytes{"stra\xc3\x9f" "e.txt"}
+        << 0 << QStringList() << QByteArray() << RawFiles{{"STRASSE.ptc", convertDataToPTC("s", "STRASSE")}};
+    QTest::newRow("--inspect, folder not UTF-8")
+        << Bytes{ff, replacement} << twins << Bytes{"--inspect", ff + "/a.txt"}
+        << 1 << QStringList() << QByteArray("\\xff/a.txt: cannot be read (the name is not valid UTF-8)\n") << RawFiles();
+    QTest::newRow("--inspect, byte order mark")
+        << Bytes() << RawFiles{{bom + "a.txt", "marked"}, {"a.txt", "plain"}} << Bytes{"--inspect", bom + "a.txt"}
+        << 0 << QStringList() << bom + "a.txt: plain file (the name does not end in .ptc)\n  file length:  6 bytes\n" << RawFiles();
+    // clang-format on
+}
+
+void TestCli::nameBytes()
+{
+    QFETCH(QList<QByteArray>, folders);
+    QFETCH(RawFiles, files);
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, errLines);
+    QFETCH(QByteArray, out);
+    QFETCH(RawFiles, outputs);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const TreeRemoval removal{dir.path()};
+    QVERIFY(createRawFiles(dir.path(), folders, files));
+    RawFiles expected = rawSnapshot(dir.path());
+    expected.insert(outputs);
+
+    const Run run = runCliBytes(arguments, dir.path());
+    QCOMPARE(run.errLines, errLines);
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, out);
+    const RawFiles actual = rawSnapshot(dir.path());
+    QCOMPARE(actual.keys(), expected.keys());
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        QVERIFY2(actual.value(it.key()) == it.value(), it.key().toHex().constData());
+}
+
+// A working folder whose path is longer than the system's limit for a whole path: relative
+// names still reach the file, its output lands beside it, and --inspect reads it.
+void TestCli::workingFolderDeeperThanPathMax()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const TreeRemoval removal{dir.path()};
+    const QByteArray level(200, 'd');
+    constexpr int kLevels = 25; // 5000 bytes and more below the temporary folder
+    const QByteArray root = QFile::encodeName(dir.path());
+    int fd = ::open(root.constData(), O_RDONLY | O_DIRECTORY);
+    for (int i = 0; fd >= 0 && i < kLevels; ++i) {
+        ::mkdirat(fd, level.constData(), 0777);
+        const int next = ::openat(fd, level.constData(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    QVERIFY(fd >= 0);
+    const int source = ::openat(fd, "a.txt", O_WRONLY | O_CREAT | O_EXCL, 0666);
+    QVERIFY(source >= 0);
+    QCOMPARE(::write(source, "deep", 4), ssize_t(4));
+    ::close(source);
+
+    // The child goes down one level at a time, as no single path can name the folder.
+    const auto enter = [root, level] {
+        if (::chdir(root.constData()) != 0)
+            ::_exit(97);
+        for (int i = 0; i < kLevels; ++i) {
+            if (::chdir(level.constData()) != 0)
+                ::_exit(98);
+        }
+    };
+    const Run run = runCli({"a.txt"}, QString(), enter);
+    QCOMPARE(run.errLines, QStringList());
+    QCOMPARE(run.exitCode, 0);
+    const Run inspected = runCli({"--inspect", "a.txt"}, QString(), enter);
+    QCOMPARE(inspected.exitCode, 0);
+    QCOMPARE(inspected.out, QByteArray("a.txt: plain file (the name does not end in .ptc)\n"
+                                       "  file length:  4 bytes\n"));
+
+    // Everything in the deep folder, hidden files too: the source and its one output.
+    QStringList names;
+    QByteArray output;
+    DIR* folder = ::fdopendir(::dup(fd));
+    while (const dirent* entry = folder ? ::readdir(folder) : nullptr) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+            names.append(QString::fromUtf8(entry->d_name));
+    }
+    if (folder)
+        ::closedir(folder);
+    const int made = ::openat(fd, "A.ptc", O_RDONLY);
+    char buffer[65536];
+    for (ssize_t got; made >= 0 && (got = ::read(made, buffer, sizeof buffer)) > 0;)
+        output.append(buffer, got);
+    if (made >= 0)
+        ::close(made);
+    ::close(fd);
+    names.sort();
+    QCOMPARE(names, (QStringList{"A.ptc", "a.txt"}));
+    QCOMPARE(output, convertDataToPTC("deep", "A"));
+}
+
 void TestCli::gzipRoundTrip_data()
 {
     QTest::addColumn<QByteArray>("source");
@@ -365,6 +662,8 @@ void TestCli::helpAndVersion()
     for (const char* expected :
          {"FILE...", "--gzip", "--inspect", "--json", "--help", "--version", "Exit status"})
         QVERIFY2(text.contains(QLatin1StringView(expected)), expected);
+    // It takes no option of Qt's, so there is no help on them to list.
+    QVERIFY(!text.contains(QLatin1StringView("--help-all")));
 
     const Run version = runCli({"--version"}, dir.path());
     QCOMPARE(version.exitCode, 0);
@@ -425,9 +724,10 @@ void TestCli::inspect_data()
     QTest::newRow("container bytes under another name")
         << "notes.bin" << packed << "notes.bin" << "plain" << "" << ""
         << 0 << -1 << 0 << 49200 << false << 0;
+    // A damaged container: the conversion refuses it with "Resource" and writes nothing.
     QTest::newRow("cut inside the header")
-        << "short.ptc" << packed.first(40) << "short.ptc" << "plain" << "" << ""
-        << 0 << -1 << 0 << 40 << false << 0;
+        << "short.ptc" << packed.first(40) << "short.ptc" << "container" << "" << "NOTES"
+        << 49164 << -1 << 0 << 40 << false << 1;
     QTest::newRow("name holding a placeholder")
         << "50%9 %1.txt" << QByteArray("x") << "50%9 %1.txt" << "plain" << "" << ""
         << 0 << -1 << 0 << 1 << false << 0;

@@ -1,8 +1,9 @@
 // Tests of the field readers and appenders and of the gzip codec.
 #include "ExactBuffer.h"
-#include "TestBytes.h"
+#include "GunzipStream.h"
 #include "Gzip.h"
 #include "Pack.h"
+#include "TestBytes.h"
 #include "UnPack.h"
 
 #include <QProcess>
@@ -138,6 +139,9 @@ private slots:
     void gunzipDecodes();
     void gunzipNoResult_data();
     void gunzipNoResult();
+    void gunzipMembers_data();
+    void gunzipMembers();
+    void gunzipStreamOutputRefuses();
     void gunzipOutputFillsFirstBufferExactly();
     void gunzipLargeExpansion();
     void gunzipOutOfMemory();
@@ -479,11 +483,9 @@ void TestCodec::gunzipDecodes_data()
     QTest::newRow("zlib wrapped")        << zlibWrapped(text)                 << text;
     QTest::newRow("zlib wrapped, empty") << zlibWrapped(QByteArray())         << QByteArray();
     QTest::newRow("empty member")        << referenceGzip(QByteArray(), 6)     << QByteArray();
-    // Decoding stops at the end of the first stream: zero fill of a container...
+    // Decoding stops at the zero fill of a container, or at other bytes after the stream.
     QTest::newRow("zero bytes after")    << gzip + zeros(1000)                << text;
     QTest::newRow("one zero byte after") << gzip + zeros(1)                   << text;
-    // ... or a second member alike.
-    QTest::newRow("second member after") << gzip + gzipOrEmpty("other")       << text;
     QTest::newRow("garbage after")       << gzip + QByteArray("not a stream") << text;
     // clang-format on
 }
@@ -530,6 +532,84 @@ void TestCodec::gunzipNoResult()
     QVERIFY(!gunzippedData(ExactBuffer(input).bytes()));
     if (input.isEmpty())
         QVERIFY(!gzippedData(input));
+}
+
+// Concatenated members decode one after another, as the gzip tool reads them, whether the
+// bytes come whole or in chunks of any size.
+void TestCodec::gunzipMembers_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<std::optional<QByteArray>>("expected");
+    QTest::addColumn<bool>("trailingBytes");
+
+    const QByteArray first = wordText(3000, 12);
+    const QByteArray second = randomBytes(700, 13);
+    const QByteArray a = gzipOrEmpty(first);
+    const QByteArray b = gzipOrEmpty(second);
+    const QByteArray empty = referenceGzip(QByteArray(), 6);
+    const std::optional<QByteArray> none;
+    // clang-format off
+    QTest::newRow("one member")                  << a                            << std::optional(first)                  << false;
+    QTest::newRow("two members")                 << a + b                        << std::optional(first + second)         << false;
+    QTest::newRow("three, one of them empty")    << a + empty + b                << std::optional(first + second)         << false;
+    QTest::newRow("two members, zero fill")      << a + b + zeros(40000)         << std::optional(first + second)         << false;
+    QTest::newRow("zlib stream, then a member")  << zlibWrapped(first) + b       << std::optional(first + second)         << false;
+    QTest::newRow("a member after zero fill")    << a + zeros(2) + b             << std::optional(first)                  << true;
+    QTest::newRow("other bytes after")           << a + QByteArray("tail")       << std::optional(first)                  << true;
+    QTest::newRow("other bytes after two")       << a + b + QByteArray("tail")   << std::optional(first + second)         << true;
+    QTest::newRow("a lone magic byte after")     << a + bytes({0x1F})            << std::optional(first)                  << true;
+    QTest::newRow("half the magic, then zeros")  << a + bytes({0x1F, 0}) + zeros(9) << std::optional(first)              << true;
+    QTest::newRow("second member cut short")     << a + b.chopped(1)             << none                                  << false;
+    QTest::newRow("second member magic only")    << a + bytes({0x1F, 0x8B})      << none                                  << false;
+    QTest::newRow("second member, then zeros")   << a + bytes({0x1F, 0x8B}) + zeros(100) << none                          << false;
+    QTest::newRow("second member CRC changed")   << a + withByteChanged(b, b.size() - 8) << none                          << false;
+    QTest::newRow("first member damaged")        << withByteChanged(a, 40) + b   << none                                  << false;
+    // clang-format on
+}
+
+void TestCodec::gunzipMembers()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(std::optional<QByteArray>, expected);
+    QFETCH(bool, trailingBytes);
+
+    QCOMPARE(gunzippedData(ExactBuffer(input).bytes()), expected);
+    const std::optional<Gunzipped> whole = gunzippedMembers(input);
+    QCOMPARE(whole.has_value(), expected.has_value());
+    if (whole)
+        QCOMPARE(whole->trailingBytes, trailingBytes);
+
+    for (const qsizetype chunk : {qsizetype(1), qsizetype(2), qsizetype(3), qsizetype(4096)}) {
+        QByteArray output;
+        GunzipStream stream([&](QByteArrayView bytes) {
+            output.append(bytes);
+            return true;
+        });
+        bool fed = true;
+        for (qsizetype at = 0; fed && at < input.size(); at += chunk) {
+            const ExactBuffer piece(input.mid(at, chunk));
+            fed = stream.feed(piece.bytes());
+        }
+        const bool finished = fed && stream.finish();
+        QCOMPARE(finished, expected.has_value());
+        if (finished) {
+            QCOMPARE(output, *expected);
+            QCOMPARE(stream.trailingBytes(), trailingBytes);
+        }
+    }
+}
+
+// The output refusing bytes fails the stream, and feeding stops there.
+void TestCodec::gunzipStreamOutputRefuses()
+{
+    const QByteArray input = gzipOrEmpty(wordText(300000, 14));
+    int calls = 0;
+    GunzipStream stream([&](QByteArrayView) { return ++calls < 2; });
+    QVERIFY(!stream.feed(input));
+    QCOMPARE(calls, 2);
+    QVERIFY(!stream.feed(input));
+    QVERIFY(!stream.finish());
+    QCOMPARE(calls, 2);
 }
 
 // The output buffer starts at one and a half times the input; a stream whose output is

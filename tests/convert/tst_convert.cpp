@@ -194,6 +194,8 @@ private slots:
 
     void emptyBatch();
     void unknownTagInMiddle();
+    void damagedContainers_data();
+    void damagedContainers();
     void eventsOverABatch();
 
 private:
@@ -572,6 +574,8 @@ void TestConvert::extractGRP_data()
     const QByteArray full = noise(kPiece);
     const QByteArray plain = convertDataToPTC(piece, "N");
     const QByteArray packed = convertDataToPTC(gzipped, "N");
+    const QByteArray other = *gzippedData(noise(3000, 2));
+    const QByteArray tail = *gzippedData("tail");
     const QStringList none;
     const QStringList unzip{"Unzip box.ptc"};
     // clang-format off
@@ -595,6 +599,14 @@ void TestConvert::extractGRP_data()
     QTest::newRow("data size 22")         << withDataSize(plain, 22)             << false << "N.dat"       << piece.first(10)            << none;
     QTest::newRow("data size past end")   << plain.first(100)                    << false << "N.dat"       << piece.first(52)            << none;
     QTest::newRow("gzip, past end")       << packed.first(48 + gzipped.size())   << true  << "N.txt"       << text                       << none;
+    // Members one after another, as `cat a.gz b.gz` makes them; a member of a short source
+    // ends in zero bytes, which the trimmer cuts, so the whole payload area is decoded.
+    QTest::newRow("two members")          << convertDataToPTC(gzipped + other, "TWO") << true << "TWO.txt" << text + noise(3000, 2)  << none;
+    QTest::newRow("short second member")  << convertDataToPTC(gzipped + tail, "TWO") << true  << "TWO.txt"   << text + "tail"            << none;
+    QTest::newRow("second member cut")    << convertDataToPTC(gzipped + other.first(30), "C") << true << "" << QByteArray()              << unzip;
+    // Bytes that begin no member: what decoded is saved, and the user is told.
+    QTest::newRow("other bytes after")    << convertDataToPTC(gzipped + "JUNK", "J") << true  << "J.txt"     << text                      << QStringList{"Trailing box.ptc"};
+    QTest::newRow("zero fill, then bytes")<< convertDataToPTC(gzipped + zeros(9) + "J", "J") << true << "J.txt" << text                   << QStringList{"Trailing box.ptc"};
     // clang-format on
 }
 
@@ -1060,6 +1072,51 @@ void TestConvert::unknownTagInMiddle()
     QCOMPARE(readFile(dir.filePath("A.ptc")), convertDataToPTC("first", "A"));
     QCOMPARE(readFile(dir.filePath("B.ptc")), convertDataToPTC("third", "B"));
     QCOMPARE(readFile(dir.filePath("odd.ptc")), odd);
+}
+
+// A file named ".ptc" with the signature is a container even when its tag is empty or the
+// file ends before it: it gets "Resource" and nothing is written, so it can never be packed
+// over an intact container of the same name.
+void TestConvert::damagedContainers_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("alerts");
+    QTest::addColumn<bool>("packed"); // into GAME.ptc; otherwise the intact one stays
+
+    const QByteArray game = convertDataToPTC(prose(500), "GAME");
+    const QStringList resource{QStringLiteral("Resource ")};
+    // clang-format off
+    QTest::newRow("cut to 40 bytes")        << "game.ptc" << game.first(40)              << resource << false;
+    QTest::newRow("cut to the signature")   << "game.ptc" << game.first(4)               << resource << false;
+    QTest::newRow("cut before the tag")     << "game.ptc" << game.first(45)              << resource << false;
+    QTest::newRow("tag bytes zero")         << "game.ptc" << patched(game, 45, zeros(3)) << resource << false;
+    QTest::newRow("is the intact one's twin") << "GAME.PTC" << game.first(40)            << resource << false;
+    // Still plain: no signature, or not named ".ptc".
+    QTest::newRow("cut to 3 bytes")         << "game.ptc" << game.first(3)               << QStringList() << true;
+    QTest::newRow("not named .ptc")         << "game.bin" << game.first(40)              << QStringList() << true;
+    // clang-format on
+}
+
+void TestConvert::damagedContainers()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, alerts);
+    QFETCH(bool, packed);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray intact = convertDataToPTC(prose(800), "GAME");
+    QVERIFY(writeFile(dir.filePath("GAME.ptc"), intact));
+    QVERIFY(writeFile(dir.filePath(fileName), bytes));
+    ConversionHarness harness;
+    harness.conversion.writeToFiles({dir.filePath(fileName)});
+
+    QCOMPARE(harness.alerts, alerts);
+    QCOMPARE(entries(dir.path()), sorted(QStringList{"GAME.ptc", fileName}));
+    QCOMPARE(readFile(dir.filePath(fileName)), bytes);
+    QCOMPARE(readFile(dir.filePath("GAME.ptc")), packed ? convertDataToPTC(bytes, "GAME") : intact);
 }
 
 // Each alert comes while its own file is handled, in batch order, and the gzip switch is

@@ -35,8 +35,8 @@ QStringList englishIds()
             xml.name() == QLatin1StringView("message"))
             ids.append(xml.attributes().value(QLatin1StringView("id")).toString());
     }
-    for (const char* key :
-         {keys::kDirectory, keys::kResource, keys::kSave, keys::kUnzip, keys::kRead}) {
+    for (const char* key : {keys::kDirectory, keys::kResource, keys::kSave, keys::kUnzip,
+                            keys::kRead, keys::kName, keys::kTrailing}) {
         if (!ids.contains(QLatin1StringView(key)))
             ids.append(QString::fromLatin1(key));
     }
