@@ -27,9 +27,9 @@ int runWindowApplication(int argc, char* argv[], const std::function<void(QvAppD
 {
     // The arguments are read before Qt sees any: Qt would otherwise take a file named like
     // one of its own options (-style=x, -qmljsdebugger=...) for that option.
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int index = 1; index < argc; ++index)
-        arguments.append(QString::fromLocal8Bit(argv[index]));
+        arguments.append(QByteArray(argv[index]));
     const WindowArguments parsed = parseWindowArguments(arguments);
     switch (parsed.action) {
     case WindowArguments::Action::Help:
@@ -51,8 +51,8 @@ int runWindowApplication(int argc, char* argv[], const std::function<void(QvAppD
     std::signal(SIGXFSZ, SIG_IGN);
     // Qt sees the program name and the window options it was given, nothing else.
     QList<QByteArray> qtArguments{QByteArray(argc > 0 ? argv[0] : "ptcdrop")};
-    for (const QString& argument : parsed.toolkitArguments)
-        qtArguments.append(argument.toLocal8Bit());
+    for (const QByteArray& argument : parsed.toolkitArguments)
+        qtArguments.append(argument);
     std::vector<char*> qtArgv;
     for (QByteArray& argument : qtArguments)
         qtArgv.push_back(argument.data());

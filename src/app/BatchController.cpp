@@ -1,6 +1,7 @@
 // The window's batch runner: worker thread, alert bridge, progress window, cancel and stop.
 #include "BatchController.h"
 
+#include "DroppedNames.h"
 #include "MessageBoxAlert.h"
 #include "ProgressWindow.h"
 
@@ -43,8 +44,15 @@ void BatchController::setAlertPresenter(AlertSink* presenter)
 
 bool BatchController::start(const QStringList& files)
 {
-    return startJob(files.size(), [files](Conversion& conversion) {
+    return startJob(files.size(), [files](Conversion& conversion, AlertSink&) {
         return conversion.convertDrop(files);
+    });
+}
+
+bool BatchController::startNames(const QList<QByteArray>& names)
+{
+    return startJob(names.size(), [names](Conversion& conversion, AlertSink& alerts) {
+        return convertDroppedNames(conversion, alerts, names);
     });
 }
 
@@ -75,7 +83,7 @@ bool BatchController::startJob(qsizetype fileCount, Job job)
                 return; // a file prepared ahead of the one the batch is at
             m_progress = progress;
         });
-        const BatchSummary summary = job(conversion);
+        const BatchSummary summary = job(conversion, m_bridge);
         {
             const std::lock_guard lock(m_progressMutex);
             m_workerSummary = summary;

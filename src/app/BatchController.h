@@ -55,9 +55,12 @@ public:
 
     // Converts `files` as one drop; false, and nothing done, while a batch runs.
     bool start(const QStringList& files);
+    // The same for files named by native bytes (a file: URL's, a command line's): a name
+    // that is not text refuses the batch with a "Name" alert.
+    bool startNames(const QList<QByteArray>& names);
     // Runs `job` on the worker with a conversion set up as for a drop (alerts, gzip switch,
     // cancel flag, progress), for work other than a drop; false while a batch runs.
-    using Job = std::function<BatchSummary(Conversion& conversion)>;
+    using Job = std::function<BatchSummary(Conversion& conversion, AlertSink& alerts)>;
     bool startJob(qsizetype fileCount, Job job);
     // Asks the running batch to stop: the file in hand leaves nothing behind.
     void cancel();

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileOpenEvent>
 #include <QLocale>
 #include <QMainWindow>
@@ -20,6 +21,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 QvAppDelegate::QvAppDelegate() = default;
 
@@ -48,7 +50,7 @@ void QvAppDelegate::applicationDidFinishLaunching()
     connect(m_ui->gzipCheckBox, &QAbstractButton::toggled, m_batches,
             &ptcdrop::BatchController::setGzip);
     connect(m_ui->dropView, &QvDropView::batchDropped, m_batches,
-            [this](const QStringList& files) { m_batches->start(files); });
+            [this](const QList<QByteArray>& names) { m_batches->startNames(names); });
     connect(m_batches, &ptcdrop::BatchController::runningChanged, m_ui->dropView,
             &QvDropView::setRefusingDrops);
     connect(m_batches, &ptcdrop::BatchController::finished, this, &QvAppDelegate::batchFinished);
@@ -74,13 +76,14 @@ QCheckBox* QvAppDelegate::gzipCheckBox() const
     return m_ui ? m_ui->gzipCheckBox : nullptr;
 }
 
-void QvAppDelegate::openFiles(const QStringList& files, bool gzip)
+void QvAppDelegate::openFiles(const QList<QByteArray>& files, bool gzip)
 {
     if (gzip && m_ui)
         m_ui->gzipCheckBox->setChecked(true);
-    for (const QString& file : files)
+    for (const QByteArray& file : files)
         // Not cleaned: "link/.." must mean what the kernel makes of it.
-        m_pending.append(QDir::isAbsolutePath(file) ? file : QDir::currentPath() + u'/' + file);
+        m_pending.append(
+            file.startsWith('/') ? file : QFile::encodeName(QDir::currentPath()) + '/' + file);
     // Several files handed over one after another (one open event each) make one batch.
     QTimer::singleShot(0, this, &QvAppDelegate::startPending);
 }
@@ -89,9 +92,8 @@ void QvAppDelegate::startPending()
 {
     if (m_pending.isEmpty() || m_closing || m_batches == nullptr || m_batches->isRunning())
         return;
-    m_ui->dropView->setFiles(m_pending);
-    m_pending.clear();
-    m_ui->dropView->writeToFiles();
+    const QList<QByteArray> files = std::exchange(m_pending, {});
+    m_batches->startNames(files);
 }
 
 void QvAppDelegate::batchFinished(const ptcdrop::BatchSummary& summary)
@@ -109,7 +111,7 @@ bool QvAppDelegate::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::FileOpen && watched == QCoreApplication::instance()) {
         const QString file = static_cast<QFileOpenEvent*>(event)->file();
         if (!file.isEmpty())
-            openFiles({file});
+            openFiles({QFile::encodeName(file)});
         return true;
     }
     // The window's close ends the application, whatever other windows are still open and

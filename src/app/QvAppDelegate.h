@@ -35,7 +35,8 @@ public:
 
     // Converts `files` as one drop of them, with the gzip switch turned on first when
     // `gzip`; files handed over while a batch runs wait for it to end, then go as one batch.
-    void openFiles(const QStringList& files, bool gzip = false);
+    // The files are named by the system's bytes (a command line's, a file-open event's).
+    void openFiles(const QList<QByteArray>& files, bool gzip = false);
 
     QMainWindow* window() const { return m_window.get(); }
     QvDropView* dropView() const;
@@ -59,6 +60,6 @@ private:
     std::unique_ptr<QMainWindow> m_window;
     ptcdrop::BatchController* m_batches = nullptr; // a child of the window
     std::unique_ptr<ptcdrop::X11CloseRequests> m_closeRequests;
-    QStringList m_pending;
+    QList<QByteArray> m_pending;
     bool m_closing = false;
 };

@@ -3,10 +3,12 @@
 
 #include "Conversion.h"
 #include "DropAction.h"
+#include "PathBytes.h"
 
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
@@ -14,26 +16,28 @@
 
 namespace {
 
-// The local paths of a drag, or nothing when it carries no file URL or anything else as
-// well (a web link among files): such a drag is refused whole rather than half converted.
-QStringList localPaths(const QMimeData* mime)
+// The local file names of a drag as the system spells them, or nothing when it carries no
+// file URL or anything else as well (a web link among files): such a drag is refused whole
+// rather than half converted.
+QList<QByteArray> localNames(const QMimeData* mime)
 {
     if (mime == nullptr || !mime->hasUrls())
         return {};
-    QStringList paths;
+    QList<QByteArray> names;
     const QList<QUrl> urls = mime->urls();
     for (const QUrl& url : urls) {
-        if (!url.isLocalFile())
+        const std::optional<QByteArray> name = ptcdrop::localFileBytes(url);
+        if (!name || name->isEmpty())
             return {};
-        paths.append(url.toLocalFile());
+        names.append(*name);
     }
-    return paths;
+    return names;
 }
 
 // The action to answer for `event`, or Qt::IgnoreAction when the drag is refused.
 Qt::DropAction answerFor(const QDropEvent* event)
 {
-    if (localPaths(event->mimeData()).isEmpty())
+    if (localNames(event->mimeData()).isEmpty())
         return Qt::IgnoreAction;
     return ptcdrop::dropActionFor(event->possibleActions(), ptcdrop::currentDropSetting());
 }
@@ -66,7 +70,15 @@ bool QvDropView::isDirectory() const
 
 void QvDropView::writeToFiles()
 {
-    emit batchDropped(m_files);
+    emit batchDropped(m_names);
+}
+
+void QvDropView::setFiles(const QStringList& files)
+{
+    m_files = files;
+    m_names.clear();
+    for (const QString& file : files)
+        m_names.append(QFile::encodeName(file));
 }
 
 void QvDropView::dragEnterEvent(QDragEnterEvent* event)
@@ -91,7 +103,10 @@ void QvDropView::dropEvent(QDropEvent* event)
         return;
     }
 
-    m_files = localPaths(event->mimeData());
+    m_names = localNames(event->mimeData());
+    m_files.clear();
+    for (const QByteArray& name : std::as_const(m_names))
+        m_files.append(ptcdrop::pathFromBytes(name).value_or(ptcdrop::readableBytes(name)));
     // The drop is answered before anything is converted, so that the drag source is free
     // at once; a batch with a folder is reported as not performed, and its alert comes from
     // the conversion once this has returned.

@@ -19,9 +19,10 @@ public:
     explicit QvDropView(QWidget* parent = nullptr);
     ~QvDropView() override;
 
-    // The drop batch: the absolute paths of the most recent drop, in drop order.
+    // The drop batch: the absolute paths of the most recent drop, in drop order (a name that
+    // is not text as it reads, with its odd bytes escaped).
     const QStringList& files() const { return m_files; }
-    void setFiles(const QStringList& files) { m_files = files; }
+    void setFiles(const QStringList& files);
 
     // The gzip switch; it is on only while the button is checked. Not owned.
     QAbstractButton* gzipButton() const { return m_gzipButton; }
@@ -40,9 +41,10 @@ public:
     static QColor brown() { return QColor::fromRgbF(0.6, 0.4, 0.2); }
 
 signals:
-    // A drop of `files`, to be converted as one batch (a folder among them included: the
-    // conversion refuses such a batch with its own alert).
-    void batchDropped(const QStringList& files);
+    // A drop of the files `names` names, as native bytes, to be converted as one batch (a
+    // folder among them, or a name that is not text, included: the conversion refuses
+    // such a batch with its own alert).
+    void batchDropped(const QList<QByteArray>& names);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -52,6 +54,7 @@ protected:
 
 private:
     QStringList m_files;
+    QList<QByteArray> m_names; // the same as the system names them
     QPointer<QAbstractButton> m_gzipButton;
     bool m_refusing = false;
 };

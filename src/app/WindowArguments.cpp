@@ -5,10 +5,10 @@ namespace ptcdrop {
 namespace {
 
 // The toolkit options a desktop or a test may give a window; each takes one value.
-bool isToolkitOption(const QString& argument)
+bool isToolkitOption(const QByteArray& argument)
 {
     for (const char* option : {"-geometry", "-display", "-platform", "-style"}) {
-        if (argument == QLatin1StringView(option))
+        if (argument == option)
             return true;
     }
     return false;
@@ -16,32 +16,32 @@ bool isToolkitOption(const QString& argument)
 
 } // namespace
 
-WindowArguments parseWindowArguments(const QStringList& arguments)
+WindowArguments parseWindowArguments(const QList<QByteArray>& arguments)
 {
     WindowArguments result;
     bool optionsEnded = false;
     for (qsizetype index = 0; index < arguments.size(); ++index) {
-        const QString& argument = arguments[index];
+        const QByteArray& argument = arguments[index];
         if (!optionsEnded && isToolkitOption(argument) && index + 1 < arguments.size()) {
             result.toolkitArguments << argument << arguments[++index];
             continue;
         }
-        if (optionsEnded || !argument.startsWith(u'-') || argument == QLatin1StringView("-")) {
+        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
             result.files.append(argument);
-        } else if (argument == QLatin1StringView("--")) {
+        } else if (argument == "--") {
             optionsEnded = true;
-        } else if (argument == QLatin1StringView("--gzip")) {
+        } else if (argument == "--gzip") {
             result.gzip = true;
-        } else if (argument == QLatin1StringView("--help") || argument == QLatin1StringView("-h")) {
+        } else if (argument == "--help" || argument == "-h") {
             result.action = WindowArguments::Action::Help;
             return result;
-        } else if (argument == QLatin1StringView("--version") ||
-                   argument == QLatin1StringView("-v")) {
+        } else if (argument == "--version" || argument == "-v") {
             result.action = WindowArguments::Action::Version;
             return result;
         } else {
             result.action = WindowArguments::Action::UsageError;
-            result.error = QStringLiteral("unknown option '%1'").arg(argument);
+            result.error =
+                QStringLiteral("unknown option '%1'").arg(QString::fromLocal8Bit(argument));
             return result;
         }
     }

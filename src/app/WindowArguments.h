@@ -1,8 +1,9 @@
 // What the window was asked to do on its command line: files to convert, help or version.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace ptcdrop {
 
@@ -17,10 +18,10 @@ struct WindowArguments
     };
     Action action = Action::Open;
     bool gzip = false;
-    QStringList files; // as given, in order
+    QList<QByteArray> files; // as given, in order, the system's bytes
     // The toolkit's own window options that were given (-geometry WxH+X+Y, -display D,
     // -platform P, -style S), passed on to it with their values.
-    QStringList toolkitArguments;
+    QList<QByteArray> toolkitArguments;
     QString error; // for UsageError
 };
 
@@ -28,7 +29,7 @@ struct WindowArguments
 // does not start with "-", is a file; "-" alone is a file too. The toolkit gets only the few
 // window options it is known for, and only before "--": a file named like one of its
 // options (given after "--") stays a file.
-WindowArguments parseWindowArguments(const QStringList& arguments);
+WindowArguments parseWindowArguments(const QList<QByteArray>& arguments);
 
 // The text of --help.
 QString windowUsage();

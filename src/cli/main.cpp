@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "ConsoleAlert.h"
 #include "Conversion.h"
+#include "DroppedNames.h"
 #include "FileReport.h"
 #include "Messages.h"
 #include "PathBytes.h"
@@ -155,21 +156,8 @@ int main(int argc, char* argv[])
         return inspect(command.operands, files, command.isSet(jsonOption.names().first()));
 
     ptcdrop::ConsoleAlert alerts;
-    // A name that is not text cannot be handed on without reaching another file; the batch
-    // is refused whole, as one holding a folder is, so that nothing is half converted.
-    QStringList paths;
-    for (qsizetype index = 0; index < files.size(); ++index) {
-        if (files[index])
-            paths.append(*files[index]);
-        else
-            alerts.alert(ptcdrop::Alert{QString::fromLatin1(ptcdrop::keys::kName),
-                                        ptcdrop::readableBytes(command.operands[index])});
-    }
-    if (alerts.count() > 0)
-        return kExitAlerted;
-
     const bool gzip = command.isSet(gzipOption.names().first());
     ptcdrop::Conversion conversion(alerts, [gzip] { return gzip; });
-    conversion.convertDrop(paths);
+    ptcdrop::convertDroppedNames(conversion, alerts, command.operands);
     return alerts.count() > 0 ? kExitAlerted : 0;
 }

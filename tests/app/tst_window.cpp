@@ -31,8 +31,10 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 using ptcdrop::Alert;
 
@@ -244,6 +246,7 @@ private slots:
     void filesConvertedInDropOrder_data();
     void filesConvertedInDropOrder();
     void dropReturnsBeforeBatchEnds();
+    void nameThatIsNotTextIsRefused();
     void gzipSwitchReadPerFile();
     void busyWhileConverting_data();
     void busyWhileConverting();
@@ -524,6 +527,39 @@ void TestWindow::dropReturnsBeforeBatchEnds()
              QStringLiteral("Done: 1 files converted, 1 outputs written, 1 problems shown."));
     // Drags are taken again.
     QVERIFY(!window.view().isRefusingDrops());
+}
+
+void TestWindow::nameThatIsNotTextIsRefused()
+{
+    // A folder named by the byte 0xff beside one really named U+FFFD: Qt's text of the
+    // first one's URL names the second, whose files must stay untouched.
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    const QByteArray odd = root + "/\xff";
+    const QByteArray twin = root + "/\xef\xbf\xbd";
+    QVERIFY(QDir().mkdir(QFile::decodeName(twin)));
+    QVERIFY(::mkdir(odd.constData(), 0700) == 0);
+    {
+        FILE* file = std::fopen((odd + "/a.txt").constData(), "w");
+        QVERIFY(file != nullptr);
+        std::fputs("user", file);
+        std::fclose(file);
+    }
+    QVERIFY(writeFile(QFile::decodeName(twin + "/a.txt"), "other"));
+    QVERIFY(writeFile(QFile::decodeName(twin + "/A.ptc"), "precious"));
+    const QStringList twinBefore = allEntries(QFile::decodeName(twin));
+
+    Window window;
+    auto mime = std::make_unique<QMimeData>();
+    mime->setUrls({QUrl(QStringLiteral("file://") + dir.path() + QStringLiteral("/%FF/a.txt"))});
+    QVERIFY(drop(window.view(), mime.get(), Qt::LinkAction).accepted);
+    QVERIFY(window.waitForBatch());
+
+    const QList<Alert> expected{
+        Alert{QStringLiteral("Name"), QString::fromUtf8(root) + QStringLiteral("/\\xff/a.txt")}};
+    QCOMPARE(window.alerts.alerts, expected);
+    QCOMPARE(allEntries(QFile::decodeName(twin)), twinBefore);
+    QCOMPARE(readFile(QFile::decodeName(twin + "/A.ptc")), QByteArray("precious"));
 }
 
 void TestWindow::gzipSwitchReadPerFile()

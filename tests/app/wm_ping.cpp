@@ -1,10 +1,8 @@
-// Speaks to an X window as a window manager does.
-//   wm_ping WINDOW_ID COUNT INTERVAL   sends _NET_WM_PING every INTERVAL milliseconds, COUNT
-//                                      times, and prints how long each answer took
-//                                      ("pong <ms>") or "lost" when none came within a second
-//   wm_ping --close WINDOW_ID          asks the window to close (WM_DELETE_WINDOW), as its
-//                                      close button does
-// Pinging needs to be the only client that redirects the root window (no window manager).
+// Asks an X window whether its program is alive, as a window manager does: sends
+// _NET_WM_PING to the window every INTERVAL milliseconds, COUNT times, and prints how long
+// each answer took ("pong <ms>") or "lost" when none came within a second.
+//   wm_ping WINDOW_ID COUNT INTERVAL
+// Needs to be the only client that redirects the root window (no window manager runs).
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -29,25 +27,8 @@ xcb_atom_t atom(xcb_connection_t* connection, const char* name)
 
 int main(int argc, char* argv[])
 {
-    if (argc == 3 && std::strcmp(argv[1], "--close") == 0) {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        if (xcb_connection_has_error(connection))
-            return 2;
-        xcb_client_message_event_t event = {};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = xcb_window_t(std::strtoul(argv[2], nullptr, 0));
-        event.type = atom(connection, "WM_PROTOCOLS");
-        event.data.data32[0] = atom(connection, "WM_DELETE_WINDOW");
-        event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(connection);
-        xcb_disconnect(connection);
-        return 0;
-    }
     if (argc != 4) {
-        std::fputs("usage: wm_ping WINDOW_ID COUNT INTERVAL | wm_ping --close WINDOW_ID\n", stderr);
+        std::fputs("usage: wm_ping WINDOW_ID COUNT INTERVAL\n", stderr);
         return 2;
     }
     const auto window = xcb_window_t(std::strtoul(argv[1], nullptr, 0));
