@@ -116,12 +116,15 @@ echo "   xdg-mime query default application/x-ptc: $default"
 # drop and stays open until the timeout ends it.
 version_line=$(timeout 10 ptcdrop --version) || fail "ptcdrop --version failed"
 case "$version_line" in *"$version"*) ;; *) fail "ptcdrop --version printed '$version_line'" ;; esac
+echo "   ptcdrop --version: $version_line"
+# The output is named after the container's name field, NOTES.
 rm -f NOTES.dat
 status=0
 QT_QPA_PLATFORM=offscreen timeout 5 ptcdrop "$PWD/lower.ptc" >/tmp/window.log 2>&1 || status=$?
 [ $status -eq 124 ] || { cat /tmp/window.log; fail "ptcdrop FILE exited with status $status"; }
-[ "$(stat -c %s LOWER.dat 2>/dev/null)" = 49152 ] || fail "ptcdrop FILE did not unpack lower.ptc"
-echo "   ptcdrop lower.ptc: LOWER.dat beside it, window still open"
+[ "$(stat -c %s NOTES.dat 2>/dev/null)" = 49152 ] ||
+  { cat /tmp/window.log; fail "ptcdrop FILE did not unpack lower.ptc"; }
+echo "   ptcdrop lower.ptc: NOTES.dat beside it, the window still open"
 
 # Removing the package takes the file type and the menu entry's claim away again.
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q ptcdrop >/dev/null
