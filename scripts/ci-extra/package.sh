@@ -150,7 +150,7 @@ rm notes.txt
 "$cli" --gzip NOTES.ptc
 cmp -s original.txt NOTES.txt || fail "a gzip round trip did not give the text back"
 # The string tables are embedded: the packaged program speaks German without any file.
-if LANG=de_DE.UTF-8 LC_ALL= LC_MESSAGES= LANGUAGE= "$cli" missing.txt 2>"$work/stderr"; then
+if LANG=de_DE.UTF-8 LC_ALL='' LC_MESSAGES='' LANGUAGE='' "$cli" missing.txt 2>"$work/stderr"; then
   fail "a missing file did not give exit status 1"
 fi
 grep -q 'konnte nicht gelesen werden' "$work/stderr" || fail "no German message: $(cat "$work/stderr")"
