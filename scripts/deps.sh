@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
   xvfb xauth xdotool x11-utils
-  desktop-file-utils appstream dpkg-dev librsvg2-bin man-db file
+  desktop-file-utils appstream shared-mime-info dpkg-dev librsvg2-bin man-db file
   gzip coreutils
 )
 

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs the whole test suite: the everyday build, then
-# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, then the extra
+# checks in scripts/ci-extra/. Safe on a contributor's machine: the only packages it
+# installs are its own build and test dependencies (scripts/deps.sh), and it installs and
+# removes nothing else; the package is checked unpacked in a temporary folder. The tests
+# labelled "large" (about 10 GiB of memory) are left out: `ctest --preset large`.
 #   scripts/test.sh            everything
 #   scripts/test.sh --quick    the everyday build's tests only
 set -euo pipefail
