@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   desktop-file-utils appstream shared-mime-info dpkg-dev librsvg2-bin man-db file
   gzip coreutils
+  pigz strace time
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "Conversion.h"
 #include "DroppedNames.h"
 #include "FileReport.h"
+#include "FileSystem.h"
 #include "Messages.h"
 #include "PathBytes.h"
 
@@ -11,8 +12,10 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QThread>
 #include <QTranslator>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 
@@ -20,6 +23,7 @@ namespace {
 
 constexpr int kExitAlerted = 1;
 constexpr int kExitUsage = 2;
+constexpr int kMaxJobs = 256;
 
 int usageError(const QString& message)
 {
@@ -77,6 +81,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption jsonOption(
         QStringLiteral("json"),
         QStringLiteral("With --inspect: one JSON object per FILE and line, for scripts."));
+    const QCommandLineOption jobsOption(
+        QStringLiteral("jobs"),
+        QStringLiteral("Convert with N threads (default: the number of processors). The "
+                       "outputs and messages are the same for every N; 1 converts one file "
+                       "after another."),
+        QStringLiteral("N"));
     // Written out rather than addHelpOption(), which would also list --help-all for Qt's own
     // options: this program gives Qt none.
     const QCommandLineOption helpOption(
@@ -85,8 +95,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption versionOption(
         QStringList{QStringLiteral("v"), QStringLiteral("version")},
         QStringLiteral("Displays version information."));
-    const QList<QCommandLineOption> options{gzipOption, inspectOption, jsonOption, helpOption,
-                                            versionOption};
+    const QList<QCommandLineOption> options{gzipOption, inspectOption, jsonOption,
+                                            jobsOption, helpOption,    versionOption};
 
     // Read before the application object exists, and that object is given no argument: Qt
     // would take the ones that look like its own ("-qmljsdebugger=...") out of the list.
@@ -94,7 +104,7 @@ int main(int argc, char* argv[])
     for (const QCommandLineOption& option : options)
         known.append(option.names());
     const ptcdrop::CommandLine command =
-        ptcdrop::readCommandLine(ptcdrop::argumentsOf(argc, argv), known);
+        ptcdrop::readCommandLine(ptcdrop::argumentsOf(argc, argv), known, jobsOption.names());
     int applicationArgc = 1;
     QCoreApplication app(applicationArgc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ptcdrop-cli"));
@@ -137,6 +147,14 @@ int main(int argc, char* argv[])
     if (!inspecting && command.isSet(jsonOption.names().first()))
         return usageError(QStringLiteral("--json needs --inspect"));
 
+    int jobs = std::max(1, QThread::idealThreadCount());
+    if (command.isSet(jobsOption.names().first())) {
+        bool valid = false;
+        jobs = command.value(jobsOption.names().first()).toInt(&valid);
+        if (!valid || jobs < 1 || jobs > kMaxJobs)
+            return usageError(QStringLiteral("--jobs needs a number from 1 to %1").arg(kMaxJobs));
+    }
+
     if (command.operands.isEmpty())
         return usageError(QStringLiteral("no FILE given"));
     // An empty name would resolve to the working directory itself.
@@ -158,6 +176,9 @@ int main(int argc, char* argv[])
     ptcdrop::ConsoleAlert alerts;
     const bool gzip = command.isSet(gzipOption.names().first());
     ptcdrop::Conversion conversion(alerts, [gzip] { return gzip; });
+    conversion.setJobs(jobs);
+    // An interrupted batch leaves no temporary behind, and ends with the signal's status.
+    ptcdrop::fs::installInterruptCleanup();
     ptcdrop::convertDroppedNames(conversion, alerts, command.operands);
     return alerts.count() > 0 ? kExitAlerted : 0;
 }

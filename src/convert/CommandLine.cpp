@@ -28,7 +28,8 @@ QList<QByteArray> argumentsOf(int argc, const char* const* argv)
     return arguments;
 }
 
-CommandLine readCommandLine(const QList<QByteArray>& arguments, const QList<QStringList>& known)
+CommandLine readCommandLine(const QList<QByteArray>& arguments, const QList<QStringList>& known,
+                            const QStringList& takingValue)
 {
     CommandLine command;
     const auto take = [&](const QString& option) {
@@ -41,7 +42,8 @@ CommandLine readCommandLine(const QList<QByteArray>& arguments, const QList<QStr
     };
 
     bool optionsEnded = false;
-    for (const QByteArray& argument : arguments) {
+    for (qsizetype index = 0; index < arguments.size(); ++index) {
+        const QByteArray& argument = arguments[index];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             command.operands.append(argument);
         } else if (argument == "--") {
@@ -52,7 +54,19 @@ CommandLine readCommandLine(const QList<QByteArray>& arguments, const QList<QStr
             const QString option = name.size() > 1 && equals < 0
                                        ? optionNamed(known, QString::fromUtf8(name))
                                        : QString();
-            if (!option.isEmpty())
+            const QString valued =
+                equals > 1 ? optionNamed(known, QString::fromUtf8(name.first(equals))) : option;
+            if (!valued.isEmpty() && takingValue.contains(valued)) {
+                if (equals > 1) {
+                    command.values.insert(valued, name.sliced(equals + 1));
+                } else if (index + 1 < arguments.size()) {
+                    command.values.insert(valued, arguments[++index]);
+                } else if (command.error.isEmpty()) {
+                    command.error = QStringLiteral("Missing value after '--%1'.").arg(valued);
+                    continue;
+                }
+                take(valued);
+            } else if (!option.isEmpty())
                 take(option);
             else if (equals > 1 &&
                      !optionNamed(known, QString::fromUtf8(name.first(equals))).isEmpty() &&

@@ -3,20 +3,23 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace ptcdrop {
 
-// What the arguments ask for. Options take no values.
+// What the arguments ask for. Only the options named as taking a value have one.
 struct CommandLine
 {
-    QStringList options;        // the first name of each option given, once, in order
-    QList<QByteArray> operands; // every other argument, and all after "--", unchanged
-    QString error;              // the usage error ("Unknown option 'x'."), or empty
+    QStringList options;               // the first name of each option given, once, in order
+    QList<QByteArray> operands;        // every other argument, and all after "--", unchanged
+    QString error;                     // the usage error ("Unknown option 'x'."), or empty
+    QHash<QString, QByteArray> values; // by first name: the value given last
 
     bool isSet(const QString& name) const { return options.contains(name); }
+    QByteArray value(const QString& name) const { return values.value(name); }
 };
 
 // The arguments after the program name, as bytes (a file name need not be text).
@@ -30,6 +33,8 @@ QList<QByteArray> argumentsOf(int argc, const char* const* argv);
 //
 // Called before the application object is made, which is then given the program name
 // alone (argc 1), so that neither the CLI nor the window loses a file argument to Qt.
-CommandLine readCommandLine(const QList<QByteArray>& arguments, const QList<QStringList>& known);
+// Options whose first name is in `takingValue` take one: "--jobs=2" or "--jobs 2".
+CommandLine readCommandLine(const QList<QByteArray>& arguments, const QList<QStringList>& known,
+                            const QStringList& takingValue = {});
 
 } // namespace ptcdrop

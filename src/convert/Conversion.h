@@ -2,17 +2,20 @@
 #pragma once
 
 #include "Alert.h"
-#include "FileAccess.h"
+#include "FileSystem.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 
 namespace ptcdrop {
+
+using PathIdentity = fs::FileIdentity;
 
 // Where a batch stands, as handed to the progress callback.
 struct BatchProgress
@@ -59,6 +62,10 @@ public:
     // is given up whole (none of its outputs is written), no alert is raised for it, the
     // files after it are not touched, and the batch returns marked cancelled. Not owned.
     void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+    // Threads that prepare files of a batch ahead of their commit (and pieces of one file
+    // side by side). 1, the default, converts file after file on the calling thread; any
+    // number gives the same outputs and the same alerts in the same order.
+    void setJobs(int jobs) { m_jobs = std::max(1, jobs); }
 
     // True when some path names an existing folder (links followed).
     static bool isDirectory(const QStringList& files);
@@ -75,28 +82,21 @@ public:
     // The folder that receives every output of `path`.
     static QString saveDirectory(const QString& path);
 
-    // The three handlers: a plain file, a "GRP" and a "PRG" container.
+    // The three handlers: a plain file, a "GRP" and a "PRG" container. Each is a batch of
+    // one file that skips the classification.
     void writePTCFormatToFile(const QString& path);
     void writeTXTToFile(const QString& path);
     void writePRGTXTToFile(const QString& path);
 
 private:
-    void alert(const char* key, const QString& argument);
-    bool cancelled() const { return m_cancel != nullptr && m_cancel->load(); }
-    void report(BatchProgress::Step step, qsizetype index, qsizetype total, const QString& path);
-    // Writes one output unless it would replace a file of the batch; alerts "Save" on failure.
-    void writeOutput(const QString& directory, const QString& fileName, const QByteArray& bytes);
-    std::optional<QByteArray> readSource(const QString& path);
-    void extract(const QString& path, bool program);
+    BatchSummary run(const QStringList& files, const QList<std::optional<PathIdentity>>& known);
+    void handle(const QString& path, int handling);
 
     AlertSink& m_alerts;
     GzipSwitch m_gzipSwitch;
     Progress m_progress;
     const std::atomic<bool>* m_cancel = nullptr;
-    // What the batch in hand has done so far.
-    BatchSummary m_summary;
-    // The files of the batch being converted; no output may replace one of them.
-    QList<FileIdentity> m_protected;
+    int m_jobs = 1;
 };
 
 } // namespace ptcdrop

@@ -1,5 +1,6 @@
 // Tests of ptcdrop-cli run as a process: outputs on disk, stderr lines, exit status, --inspect.
 #include "ContainerBuilder.h"
+#include "Gzip.h"
 #include "PtcFormat.h"
 
 #include <QDir>
@@ -304,7 +305,12 @@ private slots:
     void inspectOutputFailure();
     void pathsResolvedByTheSystem();
     void fileSizeLimitMidBatch();
-    void sourceTooLargeForMemory();
+    void batchCollisions_data();
+    void batchCollisions();
+    void replacedPermissions_data();
+    void replacedPermissions();
+    void jobsGiveTheSameResults_data();
+    void jobsGiveTheSameResults();
 };
 
 void TestCli::convert_data()
@@ -392,6 +398,14 @@ void TestCli::convert_data()
         << QStringList{"--inspect", "--gzip", "notes.txt"}
         << 2 << QStringList{alertLine("--inspect converts nothing, so --gzip has no meaning with it"), kTry}
         << Files();
+    QTest::newRow("--jobs 0")
+        << Files{{"notes.txt", hello}} << QStringList() << QString()
+        << QStringList{"--jobs", "0", "notes.txt"}
+        << 2 << QStringList{alertLine("--jobs needs a number from 1 to 256"), kTry} << Files();
+    QTest::newRow("--jobs not a number")
+        << Files{{"notes.txt", hello}} << QStringList() << QString()
+        << QStringList{"--jobs=two", "notes.txt"}
+        << 2 << QStringList{alertLine("--jobs needs a number from 1 to 256"), kTry} << Files();
     QTest::newRow("--json without --inspect")
         << Files{{"notes.txt", hello}} << QStringList() << QString()
         << QStringList{"--json", "notes.txt"}
@@ -659,8 +673,8 @@ void TestCli::helpAndVersion()
     const Run help = runCli({"--help"}, dir.path());
     QCOMPARE(help.exitCode, 0);
     const QString text = QString::fromUtf8(help.out);
-    for (const char* expected :
-         {"FILE...", "--gzip", "--inspect", "--json", "--help", "--version", "Exit status"})
+    for (const char* expected : {"FILE...", "--gzip", "--inspect", "--json", "--jobs", "--help",
+                                 "--version", "Exit status"})
         QVERIFY2(text.contains(QLatin1StringView(expected)), expected);
     // It takes no option of Qt's, so there is no help on them to list.
     QVERIFY(!text.contains(QLatin1StringView("--help-all")));
@@ -921,25 +935,207 @@ void TestCli::fileSizeLimitMidBatch()
     compareTrees(snapshot(dir.path()), expected);
 }
 
-// A source far larger than memory is a file that cannot be read, not the end of the batch.
-void TestCli::sourceTooLargeForMemory()
+// Outputs of one batch that share a name: the first one written stays, every later one is
+// "Save" and writes nothing, and a file of which one output collides writes none of its
+// outputs, so that no series is mixed from two files. An output of an earlier batch is
+// replaced as before. The folder's whole state is compared, hidden files included.
+void TestCli::batchCollisions_data()
 {
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("errLines");
+    QTest::addColumn<Files>("outputs");
+
+    const QByteArray report(2 * ptc::kPayloadSize + 10, 'r');
+    const QByteArray reporting(4 * ptc::kPayloadSize + 5, 'd');
+    const auto series = [](const QByteArray& source, const QByteArray& base) {
+        Files pieces;
+        for (qsizetype i = 0; i * ptc::kPayloadSize <= source.size(); ++i) {
+            const QByteArray name = base + '_' + QByteArray::number(i);
+            pieces.insert(
+                QString::fromLatin1(name + ".ptc"),
+                convertDataToPTC(source.mid(i * ptc::kPayloadSize, ptc::kPayloadSize), name));
+        }
+        return pieces;
+    };
+    QStringList reportingLines;
+    for (int i = 0; i < 5; ++i)
+        reportingLines.append(saveLine(QStringLiteral("REPOR_%1.ptc").arg(i)));
+    const QByteArray first = convertDataToPTC("first", "SAME");
+    const QByteArray second = convertDataToPTC("second", "SAME");
+
+    // clang-format off
+    QTest::newRow("two sources, one container name")
+        << Files{{"notes.txt", "text"}, {"notes.md", "markdown"}}
+        << QStringList{"notes.txt", "notes.md"}
+        << QStringList{saveLine("NOTES.ptc")}
+        << Files{{"NOTES.ptc", convertDataToPTC("text", "NOTES")}};
+    QTest::newRow("two series of one base name")
+        << Files{{"report.pdf", report}, {"reporting.doc", reporting}}
+        << QStringList{"report.pdf", "reporting.doc"}
+        << reportingLines
+        << series(report, "REPOR");
+    QTest::newRow("plain .ptc files in two letter cases")
+        << Files{{"b.ptc", "lower"}, {"B.PTC", "upper"}}
+        << QStringList{"b.ptc", "B.PTC"}
+        << QStringList{saveLine("B.ptc")}
+        << Files{{"B.ptc", convertDataToPTC("lower", "B")}};
+    QTest::newRow("two containers with one name field")
+        << Files{{"one.ptc", first}, {"two.ptc", second}}
+        << QStringList{"one.ptc", "two.ptc"}
+        << QStringList{saveLine("SAME.dat")}
+        << Files{{"SAME.dat", padded("first", ptc::kPayloadSize)}};
+    QTest::newRow("the later file of three still written")
+        << Files{{"notes.txt", "text"}, {"notes.md", "markdown"}, {"other.txt", "other"}}
+        << QStringList{"notes.txt", "notes.md", "other.txt"}
+        << QStringList{saveLine("NOTES.ptc")}
+        << Files{{"NOTES.ptc", convertDataToPTC("text", "NOTES")},
+                 {"OTHER.ptc", convertDataToPTC("other", "OTHER")}};
+    QTest::newRow("an earlier batch's output is replaced")
+        << Files{{"notes.txt", "text"}, {"NOTES.ptc", convertDataToPTC("older", "NOTES")}}
+        << QStringList{"notes.txt"}
+        << QStringList()
+        << Files{{"NOTES.ptc", convertDataToPTC("text", "NOTES")}};
+    // clang-format on
+}
+
+void TestCli::batchCollisions()
+{
+    QFETCH(Files, files);
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, errLines);
+    QFETCH(Files, outputs);
+
+    for (const char* jobs : {"1", "3"}) {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(createFiles(dir.path(), {}, files));
+        Files expected = snapshot(dir.path());
+        expected.insert(outputs);
+
+        const Run run = runCli(QStringList{"--jobs", jobs} + arguments, dir.path());
+        QCOMPARE(run.errLines, errLines);
+        QCOMPARE(run.exitCode, errLines.isEmpty() ? 0 : 1);
+        compareTrees(snapshot(dir.path()), expected);
+    }
+}
+
+// A file replaced by an output passes on its permission bits and nothing more: a setuid,
+// setgid or sticky file must not make its replacement (now owned by whoever converted)
+// setuid, setgid or sticky.
+void TestCli::replacedPermissions_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("after");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("output");
+
+    const QByteArray container = convertDataToPTC("payload", "OUT");
+    // clang-format off
+    QTest::newRow("setuid, packing")     << 04755 << 0755 << "out.txt" << QByteArray("text") << "OUT.ptc";
+    QTest::newRow("setgid, packing")     << 02775 << 0775 << "out.txt" << QByteArray("text") << "OUT.ptc";
+    QTest::newRow("sticky, packing")     << 01777 << 0777 << "out.txt" << QByteArray("text") << "OUT.ptc";
+    QTest::newRow("all three, unpacking") << 07640 << 0640 << "box.ptc" << container        << "OUT.dat";
+    QTest::newRow("plain bits kept")     << 0600  << 0600 << "out.txt" << QByteArray("text") << "OUT.ptc";
+    // clang-format on
+}
+
+void TestCli::replacedPermissions()
+{
+    QFETCH(int, before);
+    QFETCH(int, after);
+    QFETCH(QString, source);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, output);
+
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile huge(dir.filePath("huge.bin"));
-    QVERIFY(huge.open(QIODevice::WriteOnly));
-    if (!huge.resize(qint64(1) << 42)) // 4 TiB, sparse
-        QSKIP("this file system does not hold a sparse file of 4 TiB");
-    huge.close();
-    QVERIFY(createFiles(dir.path(), {}, Files{{"after.txt", "after"}}));
+    QVERIFY(createFiles(dir.path(), {}, Files{{source, bytes}, {output, "older"}}));
+    const QByteArray target = QFile::encodeName(dir.filePath(output));
+    QCOMPARE(::chmod(target.constData(), mode_t(before)), 0);
+    struct stat info = {};
+    QCOMPARE(::stat(target.constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 07777), before);
+    Files expected = snapshot(dir.path());
+    expected.remove(output);
 
-    const Run run = runCli({"huge.bin", "after.txt"}, dir.path());
-    // AddressSanitizer, where it is built in, reports the refused allocation on its own line.
-    const QStringList alerts = run.errLines.filter(QRegularExpression(QStringLiteral("^(?!==)")));
-    QCOMPARE(alerts, QStringList{readLine("huge.bin")});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY(QFileInfo::exists(dir.filePath("AFTER.ptc")));
-    QVERIFY(!QFileInfo::exists(dir.filePath("HUGE.ptc")));
+    const Run run = runCli({source}, dir.path());
+    QCOMPARE(run.errLines, QStringList());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(::stat(target.constData(), &info), 0);
+    QCOMPARE(int(info.st_mode & 07777), after);
+    Files now = snapshot(dir.path());
+    QVERIFY(now.take(output) != QByteArray("older"));
+    compareTrees(now, expected);
+}
+
+// Any number of jobs gives the outputs of one job, byte for byte, and the same alert lines
+// in the same order, over a batch of every kind of file.
+void TestCli::jobsGiveTheSameResults_data()
+{
+    QTest::addColumn<bool>("gzip");
+    QTest::newRow("switch off") << false;
+    QTest::newRow("switch on") << true;
+}
+
+void TestCli::jobsGiveTheSameResults()
+{
+    QFETCH(bool, gzip);
+
+    Files files;
+    QStringList arguments;
+    const auto add = [&](const QString& name, const QByteArray& bytes) {
+        files.insert(name, bytes);
+        arguments.append(name);
+    };
+    QByteArray noise;
+    quint32 state = 7;
+    for (int i = 0; i < 700000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        noise.append(char(state >> 24));
+    }
+    QByteArray text;
+    for (int line = 0; text.size() < 600000; ++line)
+        text += "line " + QByteArray::number(line % 113) + " of the notes\n";
+    int index = 0;
+    for (const qsizetype size :
+         {qsizetype(0), qsizetype(1), qsizetype(300), ptc::kPayloadSize - 1, ptc::kPayloadSize,
+          ptc::kPayloadSize + 1, 3 * ptc::kPayloadSize + 7, qsizetype(700000)})
+        add(QStringLiteral("n%1ise.bin").arg(index++), noise.first(size));
+    add("text.txt", text);
+    add("grp.ptc", convertDataToPTC(noise.first(500), "GRP1"));
+    add("gzgrp.ptc", convertDataToPTC(*gzippedData(text.first(5000)), "GZ"));
+    add("prog.ptc", programContainer());
+    add("odd.ptc", withTag(convertDataToPTC("odd", "ODD"), "ODD"));
+    arguments.append("missing.txt");
+    add("notes.txt", "text");
+    add("notes.md", "markdown"); // collides with notes.txt
+    add("z.ptc", "PX01 a plain file with the signature");
+
+    QStringList baseline;
+    Files baselineTree;
+    for (const char* jobs : {"1", "2", "5"}) {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QVERIFY(createFiles(dir.path(), {}, files));
+        QStringList all = QStringList{"--jobs", jobs} + arguments;
+        if (gzip)
+            all.prepend("--gzip");
+        const Run run = runCli(all, dir.path());
+        QCOMPARE(run.exitCode, 1);
+        const Files tree = snapshot(dir.path());
+        if (baseline.isEmpty()) {
+            baseline = run.errLines;
+            baselineTree = tree;
+            QVERIFY(run.errLines.contains(readLine("missing.txt")));
+            QVERIFY(run.errLines.contains(saveLine("NOTES.ptc")));
+            QVERIFY(tree.size() > files.size() + 10);
+            continue;
+        }
+        QCOMPARE(run.errLines, baseline);
+        compareTrees(tree, baselineTree);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -1,4 +1,5 @@
 // Tests of the field readers and appenders and of the gzip codec.
+#include "Deflater.h"
 #include "ExactBuffer.h"
 #include "GunzipStream.h"
 #include "Gzip.h"
@@ -148,6 +149,8 @@ private slots:
     void gzipToolReadsOurStreams_data();
     void gzipToolReadsOurStreams();
     void gzipToolStreamsDecode();
+    void deflaterMatchesWholeBuffer_data();
+    void deflaterMatchesWholeBuffer();
 };
 
 void TestCodec::integerReaders_data()
@@ -727,6 +730,41 @@ void TestCodec::gzipToolStreamsDecode()
     QVERIFY(stream.size() > 10 && (stream[3] & 0x08)); // the header names the file
 
     QCOMPARE(gunzippedData(stream), std::optional(input));
+}
+
+// The streaming compressor gives the whole-buffer compressor's member byte for byte,
+// however the input is sliced: packing streams a file, and its pieces depend on every byte.
+void TestCodec::deflaterMatchesWholeBuffer_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<qsizetype>("slice");
+    QByteArray text;
+    for (int line = 0; text.size() < (3 << 20); ++line)
+        text += "entry " + QByteArray::number(line % 251) + " of the log, kept\n";
+    // clang-format off
+    QTest::newRow("one byte")               << QByteArray("x")                 << qsizetype(1);
+    QTest::newRow("noise, byte by byte")    << randomBytes(70000, 3)           << qsizetype(1);
+    QTest::newRow("noise, odd slices")      << randomBytes(300000, 4)          << qsizetype(4099);
+    QTest::newRow("zeros, 64 KiB slices")   << zeros(1 << 20)                  << qsizetype(65536);
+    QTest::newRow("text, 1 MiB slices")     << text                            << qsizetype(1 << 20);
+    QTest::newRow("text, uneven slices")    << text                            << qsizetype(12345);
+    QTest::newRow("text, one slice")        << text                            << text.size();
+    // clang-format on
+}
+
+void TestCodec::deflaterMatchesWholeBuffer()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(qsizetype, slice);
+
+    Deflater deflater;
+    QVERIFY(deflater.isValid());
+    QByteArray streamed;
+    for (qsizetype at = 0; at < input.size(); at += slice)
+        QVERIFY(deflater.append(
+            QByteArrayView(input).sliced(at, std::min(slice, input.size() - at)), streamed));
+    QVERIFY(deflater.finish(streamed));
+    QCOMPARE(streamed, gzippedData(input).value());
 }
 
 QTEST_GUILESS_MAIN(TestCodec)

@@ -4,10 +4,11 @@
 #include "ContainerBuilder.h"
 #include "ConversionHarness.h"
 #include "Extraction.h"
-#include "FileAccess.h"
+#include "FileSystem.h"
 #include "Gzip.h"
 #include "Messages.h"
 #include "Naming.h"
+#include "PathRules.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
@@ -104,6 +105,21 @@ QByteArray sizedTo(QByteArray bytes, qsizetype size)
     else
         bytes.append(noise(size - bytes.size(), 7));
     return bytes;
+}
+
+// Writes `bytes` at `path` the way the batch writes an output: a temporary in the folder,
+// held open or (with `named`) given a hidden name until it is committed.
+bool writeAsOutput(const QString& path, const QByteArray& bytes, bool named)
+{
+    const std::optional<fs::Handle> folder = fs::openFolder(paths::removeLastComponent(path));
+    if (!folder)
+        return false;
+    std::optional<fs::Temporary> temporary = fs::createTemporary(*folder, false);
+    if (!temporary || !fs::writeAll(*temporary, bytes) || !fs::finishWriting(*temporary, !named))
+        return false;
+    const QByteArray name = QFile::encodeName(paths::lastComponent(path));
+    return fs::commit(*temporary, *folder, name, fs::inspectTarget(*folder, name)) ==
+           fs::CommitResult::Committed;
 }
 
 QStringList sorted(QStringList list)
@@ -475,17 +491,22 @@ void TestConvert::packFailedPieceAmongFive()
 void TestConvert::atomicWriteFailures_data()
 {
     QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("named");
     // clang-format off
-    QTest::newRow("folder at the path")  << "folder";
-    QTest::newRow("parent is a file")    << "parent";
-    QTest::newRow("over-long name")      << "long";
-    QTest::newRow("file size limit")     << "limit";
+    for (const bool named : {false, true}) {
+        const char* how = named ? "named" : "unnamed";
+        QTest::addRow("folder at the path, %s", how)  << "folder" << named;
+        QTest::addRow("parent is a file, %s", how)    << "parent" << named;
+        QTest::addRow("over-long name, %s", how)      << "long"   << named;
+        QTest::addRow("file size limit, %s", how)     << "limit"  << named;
+    }
     // clang-format on
 }
 
 void TestConvert::atomicWriteFailures()
 {
     QFETCH(QString, kind);
+    QFETCH(bool, named);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -507,7 +528,7 @@ void TestConvert::atomicWriteFailures()
         std::optional<FileSizeLimit> limit;
         if (kind == "limit")
             limited = limit.emplace(4096).active();
-        written = writeAtomically(target, noise(kContainer));
+        written = writeAsOutput(target, noise(kContainer), named);
     }
     QVERIFY(limited);
     QVERIFY(!written);
@@ -520,19 +541,23 @@ void TestConvert::atomicWriteFailures()
 void TestConvert::atomicWriteLongestName_data()
 {
     QTest::addColumn<bool>("replaces");
-    QTest::newRow("new file") << false;
-    QTest::newRow("replacing") << true;
+    QTest::addColumn<bool>("named");
+    QTest::newRow("new file") << false << false;
+    QTest::newRow("replacing") << true << false;
+    QTest::newRow("new file, named temporary") << false << true;
+    QTest::newRow("replacing, named temporary") << true << true;
 }
 
 void TestConvert::atomicWriteLongestName()
 {
     QFETCH(bool, replaces);
+    QFETCH(bool, named);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString target = dir.filePath(QString(255, u'n'));
     if (replaces)
         QVERIFY(writeFile(target, "old content"));
-    QVERIFY(writeAtomically(target, noise(kContainer)));
+    QVERIFY(writeAsOutput(target, noise(kContainer), named));
     QCOMPARE(readFile(target), noise(kContainer));
     QCOMPARE(entries(dir.path()), QStringList{QString(255, u'n')});
 }

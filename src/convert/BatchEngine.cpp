@@ -1,0 +1,413 @@
+// SPDX-License-Identifier: MIT
+// The batch's threads: a small pool that prepares, and the calling thread that commits.
+#include "BatchEngine.h"
+
+#include "PathRules.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace ptcdrop {
+namespace {
+
+// Folders opened once per batch and shared by the files in them.
+class FolderCache
+{
+public:
+    std::shared_ptr<const fs::Handle> get(const QString& path)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto found = m_folders.constFind(path); found != m_folders.cend())
+            return *found;
+        std::optional<fs::Handle> folder = fs::openFolder(path);
+        if (!folder)
+            return nullptr;
+        auto shared = std::make_shared<const fs::Handle>(std::move(*folder));
+        // Many folders: the oldest are let go (files still holding one keep it open).
+        if (m_folders.size() >= kKept)
+            m_folders.clear();
+        m_folders.insert(path, shared);
+        return shared;
+    }
+
+private:
+    static constexpr qsizetype kKept = 256;
+    std::mutex m_mutex;
+    QHash<QString, std::shared_ptr<const fs::Handle>> m_folders;
+};
+
+// Piece work done on the spot: one job, or a file prepared on the calling thread.
+class InlinePieces : public PieceWork
+{
+public:
+    void submit(std::function<void()> task) override { task(); }
+    void waitForAll() override {}
+};
+
+class Batch
+{
+    static constexpr qsizetype kUnresolvedFolders = 32;
+
+public:
+    Batch(const QList<BatchFile>& files, const BatchSettings& settings)
+        : m_files(files), m_settings(settings), m_results(size_t(files.size()))
+    {
+        m_jobs = std::max(1, settings.jobs);
+        m_window = m_jobs == 1 ? 1 : 2 * m_jobs;
+        // Every file in flight may hold this many outputs open; the rest of the budget is
+        // kept for sources, folders and the front end.
+        const qint64 budget = fs::descriptorBudget() - 320;
+        m_context.openOutputs = std::max<qint64>(8, budget / m_window);
+        m_context.folder = [this](const QString& path) { return m_folders.get(path); };
+        m_context.gzipSwitch = settings.gzipSwitch;
+        m_context.cancel = settings.cancel;
+        for (const BatchFile& file : files) {
+            if (file.identity)
+                m_protected.insert(*file.identity);
+        }
+    }
+
+    BatchSummary run();
+
+private:
+    // Pieces of one file handed to the pool, at most a few at a time so that memory stays
+    // bounded; beyond that the file's own thread builds them.
+    class PooledPieces : public PieceWork
+    {
+    public:
+        explicit PooledPieces(Batch& batch) : m_batch(batch) {}
+        void submit(std::function<void()> task) override;
+        void waitForAll() override;
+
+    private:
+        Batch& m_batch;
+        int m_outstanding = 0;
+    };
+
+    bool cancelled() const
+    {
+        return m_settings.cancel && m_settings.cancel->load(std::memory_order_relaxed);
+    }
+    PreparedFile prepare(qsizetype index, PieceWork& work);
+    void commit(PreparedFile& file);
+    void commitOutputs(PreparedFile& file);
+    void alert(const Alert& alert);
+    void report(BatchProgress::Step step, qsizetype index, qint64 done = 0, qint64 total = 0,
+                qint64 pieces = 0);
+    void workerLoop();
+    bool mayStart(qsizetype index) const;
+
+    const QList<BatchFile>& m_files;
+    const BatchSettings& m_settings;
+    int m_jobs = 1;
+    qsizetype m_window = 1;
+    FolderCache m_folders;
+    PreparationContext m_context;
+    BatchSummary m_summary;
+    // Sources of the batch and outputs committed so far: no output replaces one of them.
+    // An output's identity is looked up only once some later output finds its name taken
+    // (most batches write only new names), so committing costs no extra system call.
+    bool isProtected(const fs::Target& target);
+    void noteCommitted(const std::shared_ptr<const fs::Handle>& folder, const QByteArray& name);
+    QSet<fs::FileIdentity> m_protected;
+    struct CommittedNames
+    {
+        std::shared_ptr<const fs::Handle> folder;
+        QList<QByteArray> names;
+    };
+    QHash<const fs::Handle*, CommittedNames> m_unresolved;
+
+    // Shared with the pool, under m_mutex.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_pieces;
+    std::vector<std::optional<PreparedFile>> m_results;
+    qsizetype m_nextFile = 0;
+    qsizetype m_committed = 0;
+    bool m_stopping = false;
+};
+
+void Batch::PooledPieces::submit(std::function<void()> task)
+{
+    {
+        std::unique_lock lock(m_batch.m_mutex);
+        if (m_outstanding < 2 * m_batch.m_jobs) {
+            ++m_outstanding;
+            m_batch.m_pieces.push_back([this, task = std::move(task)] {
+                task();
+                const std::lock_guard done(m_batch.m_mutex);
+                --m_outstanding;
+                m_batch.m_changed.notify_all();
+            });
+            m_batch.m_changed.notify_all();
+            return;
+        }
+    }
+    task();
+}
+
+void Batch::PooledPieces::waitForAll()
+{
+    std::unique_lock lock(m_batch.m_mutex);
+    while (m_outstanding > 0) {
+        // Help rather than wait: whatever piece is queued, this thread can build it.
+        if (!m_batch.m_pieces.empty()) {
+            std::function<void()> task = std::move(m_batch.m_pieces.front());
+            m_batch.m_pieces.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        } else {
+            m_batch.m_changed.wait(lock);
+        }
+    }
+}
+
+PreparedFile Batch::prepare(qsizetype index, PieceWork& work)
+{
+    PreparationContext context = m_context;
+    context.progress = [this, index](qint64 done, qint64 total, qint64 pieces) {
+        report(BatchProgress::Step::WithinFile, index, done, total, pieces);
+    };
+    const BatchFile& file = m_files[index];
+    return prepareFile(file.path, file.handling, context, work);
+}
+
+bool Batch::mayStart(qsizetype index) const
+{
+    return index < m_files.size() && index < m_committed + m_window &&
+           (m_files[index].identity || index == m_committed);
+}
+
+void Batch::workerLoop()
+{
+    fs::blockInterrupts(); // interrupts are taken on the committing thread
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        if (!m_pieces.empty()) {
+            std::function<void()> task = std::move(m_pieces.front());
+            m_pieces.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+            continue;
+        }
+        if (m_stopping)
+            return;
+        if (mayStart(m_nextFile)) {
+            const qsizetype index = m_nextFile++;
+            lock.unlock();
+            PooledPieces work(*this);
+            PreparedFile prepared = prepare(index, work);
+            lock.lock();
+            m_results[size_t(index)] = std::move(prepared);
+            m_changed.notify_all();
+            continue;
+        }
+        m_changed.wait(lock);
+    }
+}
+
+BatchSummary Batch::run()
+{
+    const qsizetype count = m_files.size();
+    std::vector<std::thread> pool;
+    // The calling thread is one of the jobs: it prepares and builds too while it would
+    // otherwise wait for the next file to commit.
+    if (m_jobs > 1 && count > 0) {
+        for (int i = 1; i < m_jobs; ++i)
+            pool.emplace_back([this] { workerLoop(); });
+    }
+    for (qsizetype index = 0; index < count; ++index) {
+        if (cancelled()) {
+            m_summary.cancelled = true;
+            break;
+        }
+        report(BatchProgress::Step::FileStarted, index);
+        std::optional<PreparedFile> prepared;
+        if (pool.empty()) {
+            InlinePieces work;
+            prepared = prepare(index, work);
+        } else {
+            std::unique_lock lock(m_mutex);
+            while (!m_results[size_t(index)]) {
+                if (m_nextFile == index && mayStart(index)) {
+                    ++m_nextFile;
+                    lock.unlock();
+                    PooledPieces work(*this);
+                    PreparedFile own = prepare(index, work);
+                    lock.lock();
+                    m_results[size_t(index)] = std::move(own);
+                } else if (!m_pieces.empty()) {
+                    std::function<void()> task = std::move(m_pieces.front());
+                    m_pieces.pop_front();
+                    lock.unlock();
+                    task();
+                    lock.lock();
+                } else {
+                    m_changed.wait(lock);
+                }
+            }
+            prepared = std::move(m_results[size_t(index)]);
+            m_results[size_t(index)].reset();
+        }
+        if (prepared->cancelled || cancelled()) {
+            m_summary.cancelled = true;
+            break; // its temporaries go with it
+        }
+        commit(*prepared);
+        prepared.reset();
+        const std::lock_guard lock(m_mutex);
+        m_committed = index + 1;
+        m_changed.notify_all();
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_committed = count; // nothing more is started
+        m_changed.notify_all();
+    }
+    for (std::thread& thread : pool)
+        thread.join();
+    m_results.clear(); // files prepared beyond a cancel: their temporaries go
+    if (cancelled())
+        m_summary.cancelled = true;
+    report(BatchProgress::Step::Finished, count);
+    return m_summary;
+}
+
+void Batch::commit(PreparedFile& file)
+{
+    commitOutputs(file);
+    if (file.afterCommit)
+        alert(*file.afterCommit);
+}
+
+void Batch::commitOutputs(PreparedFile& file)
+{
+    if (file.alert) {
+        alert(*file.alert);
+        return;
+    }
+    // A single output whose name is free goes straight in: a free name is no file of the
+    // batch and no earlier output. Only a taken name needs the look below.
+    if (file.outputs.size() == 1 && file.outputs.front().temporary) {
+        PreparedOutput& output = file.outputs.front();
+        const QByteArray name = QFile::encodeName(output.fileName);
+        const fs::LinkResult linked = fs::linkIfFree(*output.temporary, *file.folder, name);
+        if (linked != fs::LinkResult::Taken) {
+            if (linked == fs::LinkResult::Linked) {
+                noteCommitted(file.folder, name);
+                ++m_summary.outputsWritten;
+                ++m_summary.filesConverted;
+            } else {
+                alert(Alert{QString::fromLatin1(keys::kSave), output.fileName});
+            }
+            return;
+        }
+    }
+    // What stands at each output's name. An output never replaces a file of the batch nor
+    // an output this batch wrote before; when one of a file's outputs would, none of them
+    // is written, so that no series ends up mixed from two files.
+    std::vector<fs::Target> targets;
+    targets.reserve(file.outputs.size());
+    bool refused = false;
+    for (const PreparedOutput& output : file.outputs) {
+        targets.push_back(output.temporary
+                              ? fs::inspectTarget(*file.folder, QFile::encodeName(output.fileName))
+                              : fs::Target{});
+        refused = refused || isProtected(targets.back());
+    }
+    QStringList failed;
+    {
+        // A file's outputs go into place together: an interrupt waits until they are.
+        std::optional<fs::InterruptHold> hold;
+        if (file.outputs.size() > 1 && !refused)
+            hold.emplace();
+        for (size_t i = 0; i < file.outputs.size(); ++i) {
+            PreparedOutput& output = file.outputs[i];
+            bool committed = false;
+            if (output.temporary && !refused) {
+                const QByteArray name = QFile::encodeName(output.fileName);
+                if (fs::commit(*output.temporary, *file.folder, name, targets[i]) ==
+                    fs::CommitResult::Committed) {
+                    noteCommitted(file.folder, name);
+                    ++m_summary.outputsWritten;
+                    committed = true;
+                }
+            }
+            output.temporary.reset();
+            if (!committed)
+                failed.append(output.fileName);
+        }
+    }
+    for (const QString& name : failed)
+        alert(Alert{QString::fromLatin1(keys::kSave), name});
+    if (failed.isEmpty() && !file.outputs.empty())
+        ++m_summary.filesConverted;
+}
+
+bool Batch::isProtected(const fs::Target& target)
+{
+    if (!target.identity)
+        return false;
+    for (const CommittedNames& committed : std::as_const(m_unresolved)) {
+        for (const QByteArray& name : committed.names) {
+            if (const std::optional<fs::FileIdentity> identity =
+                    fs::identityAt(*committed.folder, name))
+                m_protected.insert(*identity);
+        }
+    }
+    m_unresolved.clear();
+    return m_protected.contains(*target.identity);
+}
+
+void Batch::noteCommitted(const std::shared_ptr<const fs::Handle>& folder, const QByteArray& name)
+{
+    // Each folder listed keeps its descriptor open; beyond a few, they are looked up now.
+    if (!m_unresolved.contains(folder.get()) && m_unresolved.size() >= kUnresolvedFolders)
+        isProtected(fs::Target{true, false, 0, fs::FileIdentity{}});
+    CommittedNames& committed = m_unresolved[folder.get()];
+    committed.folder = folder;
+    committed.names.append(name);
+}
+
+void Batch::alert(const Alert& alert)
+{
+    ++m_summary.alertsShown;
+    m_settings.alerts.alert(alert);
+}
+
+void Batch::report(BatchProgress::Step step, qsizetype index, qint64 done, qint64 total,
+                   qint64 pieces)
+{
+    if (!m_settings.progress)
+        return;
+    BatchProgress progress;
+    progress.step = step;
+    progress.fileIndex = index;
+    progress.fileCount = m_files.size();
+    if (index < m_files.size())
+        progress.fileName = paths::lastComponent(m_files[index].path);
+    progress.bytesDone = done;
+    progress.bytesTotal = total;
+    progress.piecesWritten = pieces;
+    m_settings.progress(progress);
+}
+
+} // namespace
+
+BatchSummary runBatch(const QList<BatchFile>& files, const BatchSettings& settings)
+{
+    Batch batch(files, settings);
+    return batch.run();
+}
+
+} // namespace ptcdrop

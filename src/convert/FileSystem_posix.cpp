@@ -1,0 +1,496 @@
+// SPDX-License-Identifier: MIT
+// The file layer on POSIX (Linux first, macOS where noted): every system call the conversion makes.
+#include "FileSystem.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace ptcdrop::fs {
+namespace {
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+static_assert(sizeof(sigset_t) <= 128, "InterruptHold keeps a sigset_t in 128 bytes");
+
+// The names of temporaries that exist under a name, for the interrupt handler. This is the
+// one piece of process-wide state of the core: a signal handler has nothing else to reach.
+// Slots live in blocks that are never freed, so the handler can walk them without a lock;
+// a slot is published by its state, written last.
+constexpr int kSlotsPerBlock = 1024;
+constexpr int kMaxBlocks = 4096;
+constexpr size_t kNameRoom = 32;
+
+struct Slot
+{
+    std::atomic<int> live{0};
+    int folder = -1;
+    char name[kNameRoom] = {};
+};
+
+struct Block
+{
+    Slot entries[kSlotsPerBlock];
+};
+
+struct Registry
+{
+    std::array<std::atomic<Block*>, kMaxBlocks> blocks{};
+    std::mutex mutex; // allocation only; the handler never takes it
+    std::vector<qint32> freeSlots;
+    qint32 nextSlot = 0;
+};
+
+Registry& registry()
+{
+    static Registry* instance = new Registry; // never destroyed: a handler may run at exit
+    return *instance;
+}
+
+Slot* slotAt(qint32 index)
+{
+    Block* block =
+        registry().blocks[size_t(index / kSlotsPerBlock)].load(std::memory_order_acquire);
+    return block ? &block->entries[index % kSlotsPerBlock] : nullptr;
+}
+
+// A slot naming `name` in `folder`; -1 when the list is full (the temporary is then only
+// removed by its owner).
+qint32 registerName(int folder, const QByteArray& name)
+{
+    Registry& list = registry();
+    qint32 index = -1;
+    {
+        const std::lock_guard lock(list.mutex);
+        if (!list.freeSlots.empty()) {
+            index = list.freeSlots.back();
+            list.freeSlots.pop_back();
+        } else if (list.nextSlot < kSlotsPerBlock * kMaxBlocks) {
+            index = list.nextSlot++;
+            auto& block = list.blocks[size_t(index / kSlotsPerBlock)];
+            if (!block.load(std::memory_order_relaxed))
+                block.store(new Block, std::memory_order_release);
+        }
+    }
+    if (index < 0 || name.size() >= qsizetype(kNameRoom))
+        return -1;
+    Slot* slot = slotAt(index);
+    slot->folder = folder;
+    std::memcpy(slot->name, name.constData(), size_t(name.size()) + 1);
+    slot->live.store(1, std::memory_order_release);
+    return index;
+}
+
+void releaseName(qint32 index)
+{
+    if (index < 0)
+        return;
+    slotAt(index)->live.store(0, std::memory_order_release);
+    Registry& list = registry();
+    const std::lock_guard lock(list.mutex);
+    list.freeSlots.push_back(index);
+}
+
+// Only async-signal-safe calls from here on.
+void removeRegisteredNames()
+{
+    Registry& list = registry();
+    for (auto& entry : list.blocks) {
+        Block* block = entry.load(std::memory_order_acquire);
+        if (!block)
+            break;
+        for (Slot& slot : block->entries) {
+            if (slot.live.load(std::memory_order_acquire))
+                ::unlinkat(slot.folder, slot.name, 0);
+        }
+    }
+}
+
+void onInterrupt(int signal)
+{
+    const int saved = errno;
+    removeRegisteredNames();
+    // The usual status: end as if the signal had not been caught.
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    errno = saved;
+}
+
+sigset_t interruptSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : kInterrupts)
+        sigaddset(&set, signal);
+    return set;
+}
+
+FileIdentity identityFrom(const struct stat& info)
+{
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+qint64 modifiedFrom(const struct stat& info)
+{
+#ifdef __APPLE__
+    return qint64(info.st_mtimespec.tv_sec) * 1000000000 + info.st_mtimespec.tv_nsec;
+#else
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+#endif
+}
+
+QByteArray hiddenName()
+{
+    return ".ptcdrop-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+}
+
+// Flushes the file's data to the disk; macOS needs F_FULLFSYNC for that.
+bool flushData(int fd)
+{
+#ifdef __APPLE__
+    return ::fcntl(fd, F_FULLFSYNC) == 0 || ::fsync(fd) == 0;
+#else
+    return ::fdatasync(fd) == 0;
+#endif
+}
+
+// Gives an open unnamed file the name `name` in `folder`.
+bool linkUnnamed(int fd, int folder, const QByteArray& name)
+{
+#ifdef O_TMPFILE
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, proc.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    // No /proc: the direct form, which needs the right to search by descriptor.
+    return ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
+#else
+    Q_UNUSED(fd);
+    Q_UNUSED(folder);
+    Q_UNUSED(name);
+    errno = ENOTSUP;
+    return false;
+#endif
+}
+
+// Gives an unnamed temporary a hidden, registered name.
+bool nameUnnamed(Temporary& temporary)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QByteArray name = hiddenName();
+        const qint32 slot = registerName(temporary.folder, name);
+        if (linkUnnamed(temporary.handle.get(), temporary.folder, name)) {
+            temporary.name = name;
+            temporary.slot = slot;
+            return true;
+        }
+        const int error = errno;
+        releaseName(slot);
+        if (error != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+void forget(Temporary& temporary)
+{
+    releaseName(temporary.slot);
+    temporary.slot = -1;
+    temporary.name.clear();
+    temporary.handle = Handle();
+}
+
+} // namespace
+
+Handle::~Handle()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+Handle& Handle::operator=(Handle&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = other.release();
+    }
+    return *this;
+}
+
+int Handle::release()
+{
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+}
+
+std::optional<PathInfo> pathInfo(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return PathInfo{S_ISDIR(info.st_mode), identityFrom(info)};
+}
+
+std::optional<Handle> openFolder(const QString& path)
+{
+    const QByteArray native = path.isEmpty() ? QByteArray(".") : QFile::encodeName(path);
+#ifdef O_PATH
+    const int flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+    Handle folder(::open(native.constData(), flags));
+    if (!folder.isOpen())
+        return std::nullopt;
+    return folder;
+}
+
+std::optional<Source> openSource(const Handle& folder, const QByteArray& name)
+{
+    // O_NONBLOCK: a FIFO without a writer must not stall the batch; fstat then refuses it.
+    Handle handle(
+        ::openat(folder.get(), name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!handle.isOpen())
+        return std::nullopt;
+    struct stat info = {};
+    if (::fstat(handle.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return Source{std::move(handle), qint64(info.st_size), modifiedFrom(info), identityFrom(info)};
+}
+
+qint64 readSome(const Source& source, char* into, qint64 length)
+{
+    for (;;) {
+        const ssize_t got = ::read(source.handle.get(), into, size_t(length));
+        if (got >= 0 || errno != EINTR)
+            return qint64(got);
+    }
+}
+
+bool unchanged(const Source& source)
+{
+    struct stat info = {};
+    return ::fstat(source.handle.get(), &info) == 0 && qint64(info.st_size) == source.size &&
+           modifiedFrom(info) == source.modified;
+}
+
+Temporary& Temporary::operator=(Temporary&& other) noexcept
+{
+    if (this != &other) {
+        if (isValid())
+            discard(*this);
+        folder = other.folder;
+        handle = std::move(other.handle);
+        name = std::exchange(other.name, QByteArray());
+        slot = std::exchange(other.slot, -1);
+    }
+    return *this;
+}
+
+Temporary::~Temporary()
+{
+    if (isValid())
+        discard(*this);
+}
+
+std::optional<Temporary> createTemporary(const Handle& folder, bool named)
+{
+    Temporary temporary;
+    temporary.folder = folder.get();
+#ifdef O_TMPFILE
+    if (!named) {
+        temporary.handle =
+            Handle(::openat(folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        // Where the file system has no unnamed files, fall back to a named one.
+        if (!temporary.handle.isOpen() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return std::nullopt;
+    }
+#else
+    Q_UNUSED(named);
+#endif
+    for (int attempt = 0; attempt < 16 && !temporary.handle.isOpen(); ++attempt) {
+        const QByteArray name = hiddenName();
+        // Registered before it exists, so that no interrupt can come between the two.
+        const qint32 slot = registerName(folder.get(), name);
+        temporary.handle = Handle(::openat(folder.get(), name.constData(),
+                                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (temporary.handle.isOpen()) {
+            temporary.name = name;
+            temporary.slot = slot;
+            break;
+        }
+        const int error = errno;
+        releaseName(slot);
+        if (error != EEXIST)
+            return std::nullopt;
+    }
+    if (!temporary.handle.isOpen())
+        return std::nullopt;
+    return temporary;
+}
+
+bool writeAll(Temporary& temporary, QByteArrayView bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t wrote =
+            ::write(temporary.handle.get(), bytes.data() + done, size_t(bytes.size() - done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        done += wrote;
+    }
+    return true;
+}
+
+bool finishWriting(Temporary& temporary, bool keepOpen)
+{
+    if (keepOpen)
+        return true;
+    if (temporary.name.isEmpty() && !nameUnnamed(temporary))
+        return false;
+    return ::close(temporary.handle.release()) == 0;
+}
+
+std::optional<FileIdentity> identityAt(const Handle& folder, const QByteArray& name)
+{
+    struct stat info = {};
+    if (::fstatat(folder.get(), name.constData(), &info, 0) != 0)
+        return std::nullopt;
+    return identityFrom(info);
+}
+
+Target inspectTarget(const Handle& folder, const QByteArray& name)
+{
+    Target target;
+    struct stat info = {};
+    if (::fstatat(folder.get(), name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return target;
+    target.exists = true;
+    if (S_ISREG(info.st_mode)) {
+        target.regularFile = true;
+        target.permissions = unsigned(info.st_mode & 0777);
+        target.identity = identityFrom(info);
+    } else if (S_ISLNK(info.st_mode)) {
+        if (::fstatat(folder.get(), name.constData(), &info, 0) == 0)
+            target.identity = identityFrom(info);
+    } else {
+        target.identity = identityFrom(info);
+    }
+    return target;
+}
+
+CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray& name,
+                    const Target& target)
+{
+    const int dir = folder.get();
+    bool ok = true;
+    if (target.exists) {
+        // The flush and the permissions need the file open; a named one closed to spare
+        // descriptors is opened once more for it.
+        Handle reopened;
+        int fd = temporary.handle.get();
+        if (fd < 0) {
+            reopened = Handle(::openat(dir, temporary.name.constData(), O_WRONLY | O_CLOEXEC));
+            fd = reopened.get();
+        }
+        ok = fd >= 0 && (!target.regularFile || ::fchmod(fd, target.permissions) == 0) &&
+             flushData(fd);
+    }
+    if (ok && temporary.name.isEmpty()) {
+        // An unnamed file can only be linked to a free name: straight in when nothing is
+        // there, else under a hidden name first and renamed over the old entry.
+        if (!target.exists && linkUnnamed(temporary.handle.get(), dir, name)) {
+            forget(temporary);
+            return CommitResult::Committed;
+        }
+        ok = nameUnnamed(temporary);
+    }
+    ok = ok && ::renameat(dir, temporary.name.constData(), dir, name.constData()) == 0;
+    if (!ok) {
+        discard(temporary);
+        return CommitResult::Failed;
+    }
+    forget(temporary);
+    return CommitResult::Committed;
+}
+
+LinkResult linkIfFree(Temporary& temporary, const Handle& folder, const QByteArray& name)
+{
+    if (!temporary.name.isEmpty() || !temporary.handle.isOpen())
+        return LinkResult::Taken; // a named one is renamed, never linked: commit() does it
+    if (linkUnnamed(temporary.handle.get(), folder.get(), name)) {
+        forget(temporary);
+        return LinkResult::Linked;
+    }
+    if (errno == EEXIST)
+        return LinkResult::Taken;
+    discard(temporary);
+    return LinkResult::Failed;
+}
+
+void discard(Temporary& temporary)
+{
+    if (!temporary.name.isEmpty())
+        ::unlinkat(temporary.folder, temporary.name.constData(), 0);
+    forget(temporary);
+}
+
+InterruptHold::InterruptHold()
+{
+    const sigset_t set = interruptSet();
+    sigset_t saved;
+    m_active = ::pthread_sigmask(SIG_BLOCK, &set, &saved) == 0;
+    std::memcpy(m_saved, &saved, sizeof saved);
+}
+
+InterruptHold::~InterruptHold()
+{
+    if (!m_active)
+        return;
+    sigset_t saved;
+    std::memcpy(&saved, m_saved, sizeof saved);
+    ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
+void installInterruptCleanup()
+{
+    registry(); // made now, not inside a handler
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : kInterrupts)
+        sigaddset(&action.sa_mask, signal);
+    for (const int signal : kInterrupts)
+        ::sigaction(signal, &action, nullptr);
+}
+
+void blockInterrupts()
+{
+    const sigset_t set = interruptSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+qint64 descriptorBudget()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return qint64(limit.rlim_cur);
+}
+
+} // namespace ptcdrop::fs
