@@ -20,6 +20,8 @@ private slots:
     void droppedUrls();
     void commandLine_data();
     void commandLine();
+    void commandLineValues_data();
+    void commandLineValues();
 };
 
 // A name is taken only when its text leads back to exactly its bytes.
@@ -145,6 +147,39 @@ void TestInput::commandLine()
     for (const QByteArray& argument : storage)
         argv.append(argument.constData());
     QCOMPARE(argumentsOf(int(argv.size()), argv.constData()), arguments);
+}
+
+// An option that takes a value has it after "=" or as the next argument, which is then no
+// file; one given last without its value is a usage error.
+void TestInput::commandLineValues_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arguments");
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QList<QByteArray>>("operands");
+    QTest::addColumn<QString>("error");
+
+    using Bytes = QList<QByteArray>;
+    // clang-format off
+    QTest::newRow("after =")          << Bytes{"--jobs=3", "a"}         << QByteArray("3") << Bytes{"a"}        << "";
+    QTest::newRow("next argument")    << Bytes{"a", "--jobs", "3", "b"} << QByteArray("3") << Bytes{"a", "b"}   << "";
+    QTest::newRow("the last counts")  << Bytes{"--jobs=1", "--jobs=4"}  << QByteArray("4") << Bytes()           << "";
+    QTest::newRow("after --, a file") << Bytes{"--", "--jobs", "3"}     << QByteArray()    << Bytes{"--jobs", "3"} << "";
+    QTest::newRow("missing")          << Bytes{"a", "--jobs"}           << QByteArray()    << Bytes{"a"}        << "Missing value after '--jobs'.";
+    // clang-format on
+}
+
+void TestInput::commandLineValues()
+{
+    QFETCH(QList<QByteArray>, arguments);
+    QFETCH(QByteArray, value);
+    QFETCH(QList<QByteArray>, operands);
+    QFETCH(QString, error);
+
+    const QList<QStringList> known{{"gzip"}, {"jobs"}};
+    const CommandLine command = readCommandLine(arguments, known, {"jobs"});
+    QCOMPARE(command.error, error);
+    QCOMPARE(command.operands, operands);
+    QCOMPARE(command.value("jobs"), value);
 }
 
 QTEST_GUILESS_MAIN(TestInput)
