@@ -5,6 +5,7 @@
 # FIGURE is any of gzip jobs-small jobs-large syscalls memory growing (default: all).
 # Files live on tmpfs (/dev/shm): on a disk, writeback left by earlier runs swings one job
 # by a factor of three. Environment: PTCDROP_BENCH_RUNS (pairs per ratio, default 5),
+# PTCDROP_BENCH_MEMORY_MODES (gzip modes of the memory figure, default off,on),
 # PTCDROP_BENCH_DIR (scratch folder on tmpfs, default a new one under /dev/shm; it needs
 # about 9 GiB for the memory figure, 1.5 GiB for the others).
 set -euo pipefail
@@ -104,10 +105,13 @@ PY
     ensure_text
     mkdir -p "$work/huge"
     for _ in $(seq 16); do cat "$text"; done > "$work/huge/huge.txt"
-    for gzip in "" --gzip; do
+    IFS=, read -r -a modes <<< "${PTCDROP_BENCH_MEMORY_MODES:-off,on}"
+    for mode in "${modes[@]}"; do
+      gzip=
+      [ "$mode" = on ] && gzip=--gzip
       (cd "$work/huge" && /usr/bin/time -v "$cli" $gzip huge.txt 2> "$work/time.txt")
       echo "== pack 4 GiB ${gzip:-without gzip}: peak RSS $(awk -F': ' '/Maximum resident/ { printf "%.1f MiB", $2 / 1024 }' "$work/time.txt"), $(awk -F': ' '/Elapsed/ { print $2 }' "$work/time.txt") wall"
-      rm -f "$work/huge"/HUGE*
+      find "$work/huge" -name 'HUGE*' -delete
     done
     rm -f "$work/huge/huge.txt"
     ;;

@@ -467,8 +467,8 @@ void TestWindow::filesConvertedInDropOrder_data()
 
 void TestWindow::filesConvertedInDropOrder()
 {
-    // Both pack to NOTES.ptc, so the container left once the batch is done holds the file
-    // that was dropped last.
+    // Both pack to NOTES.ptc: the file dropped first is converted, and the second, whose
+    // output would replace the first one's, gets "Save" and writes nothing.
     QFETCH(bool, markdownFirst);
     QTemporaryDir dir;
     const QString markdown = dir.filePath(QStringLiteral("notes.md"));
@@ -485,14 +485,15 @@ void TestWindow::filesConvertedInDropOrder()
 
     QVERIFY(answer.accepted);
     QCOMPARE(answer.action, Qt::LinkAction);
-    QVERIFY(window.alerts.alerts.isEmpty());
+    const QList<Alert> saveRefused{Alert{QStringLiteral("Save"), QStringLiteral("NOTES.ptc")}};
+    QCOMPARE(window.alerts.alerts, saveRefused);
     QCOMPARE(window.view().files(), batch);
     const QByteArray container = readFile(dir.filePath(QStringLiteral("NOTES.ptc")));
     QCOMPARE(container.size(), ptcdrop::ptc::kContainerSize);
-    const QByteArray last = markdownFirst ? "the plain text notes" : "# the markdown notes";
-    const QByteArray earlier = markdownFirst ? "# the markdown notes" : "the plain text notes";
-    QVERIFY(container.contains(last));
-    QVERIFY(!container.contains(earlier));
+    const QByteArray first = markdownFirst ? "# the markdown notes" : "the plain text notes";
+    const QByteArray second = markdownFirst ? "the plain text notes" : "# the markdown notes";
+    QVERIFY(container.contains(first));
+    QVERIFY(!container.contains(second));
 }
 
 void TestWindow::dropReturnsBeforeBatchEnds()
