@@ -179,6 +179,7 @@ int main(int argc, char* argv[])
     conversion.setJobs(jobs);
     // An interrupted batch leaves no temporary behind, and ends with the signal's status.
     ptcdrop::fs::installInterruptCleanup();
+    ptcdrop::fs::raiseDescriptorLimit();
     ptcdrop::convertDroppedNames(conversion, alerts, command.operands);
     return alerts.count() > 0 ? kExitAlerted : 0;
 }

@@ -164,6 +164,10 @@ private:
 void installInterruptCleanup();
 void blockInterrupts();
 
+// Lets the process open as many descriptors as its hard limit allows (at most 2^20): the
+// more outputs of a large file can stay unnamed, the fewer a kill -9 could leave behind.
+void raiseDescriptorLimit();
+
 // How many descriptors this process may still open, roughly; decides how many unnamed
 // temporaries one file may hold open.
 qint64 descriptorBudget();

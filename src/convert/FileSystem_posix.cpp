@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -483,6 +484,18 @@ void blockInterrupts()
 {
     const sigset_t set = interruptSet();
     ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t wanted = std::min<rlim_t>(limit.rlim_max, rlim_t(1) << 20);
+    if (limit.rlim_cur < wanted) {
+        limit.rlim_cur = wanted;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 qint64 descriptorBudget()
