@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QThread>
 #include <QWidget>
 
 namespace ptcdrop {
@@ -73,9 +74,10 @@ bool BatchController::startJob(qsizetype fileCount, Job job)
         const std::lock_guard lock(m_progressMutex);
         m_workerFinished = false;
     }
-    m_thread = std::thread([this, job = std::move(job)] {
+    m_thread = std::thread([this, job = std::move(job), jobs = m_jobs] {
         Conversion conversion(m_bridge, [this] { return m_gzip.load(); });
         conversion.setCancelFlag(&m_cancel);
+        conversion.setJobs(jobs > 0 ? jobs : QThread::idealThreadCount());
         conversion.setProgress([this](const BatchProgress& progress) {
             const std::lock_guard lock(m_progressMutex);
             if (progress.step == BatchProgress::Step::WithinFile &&

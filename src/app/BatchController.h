@@ -45,7 +45,8 @@ public:
     void addWindowAction(QAction* action);
     // How long a batch runs before the progress window appears.
     void setProgressDelay(int milliseconds) { m_progressDelay = milliseconds; }
-    // How many files the worker converts ahead of the one in hand.
+    // How many files the worker converts at once (the results and alerts come in batch
+    // order all the same); one per core unless set.
     void setJobs(int jobs) { m_jobs = jobs; }
 
     bool isRunning() const { return m_thread.joinable(); }
@@ -89,7 +90,7 @@ private:
     ProgressWindow* m_progressWindow; // a child of the window
     QTimer m_progressTimer;
     int m_progressDelay = 500;
-    int m_jobs = 1;
+    int m_jobs = 0; // 0: one per core
 
     std::atomic<bool> m_gzip{false};
     std::atomic<bool> m_cancel{false};

@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -263,6 +264,8 @@ private slots:
     void closingWindowQuits();
     void closeEndsRunningBatch_data();
     void closeEndsRunningBatch();
+    void cancelInsideLargeFile_data();
+    void cancelInsideLargeFile();
     void filesGivenAtStart();
     void helpAndVersionOnStandardOutput_data();
     void helpAndVersionOnStandardOutput();
@@ -867,6 +870,7 @@ void TestWindow::closeEndsRunningBatch()
     const auto mime = mimeForFiles({foreign, later});
     QVERIFY(drop(*delegate.dropView(), mime.get(), Qt::LinkAction).accepted);
 
+    QElapsedTimer closedAt;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) == nullptr)
@@ -877,12 +881,73 @@ void TestWindow::closeEndsRunningBatch()
         poll.stop();
         if (escapeFirst)
             QTest::keyClick(progress, Qt::Key_Escape);
+        closedAt.start();
         delegate.window()->close();
     });
     poll.start(20);
     QVERIFY(quitsWithin(3000));
+    qInfo("the loop ended %lld ms after the close", qlonglong(closedAt.elapsed()));
     QVERIFY(!delegate.batches()->isRunning());
     QCOMPARE(allEntries(dir.path()), before);
+}
+
+void TestWindow::cancelInsideLargeFile_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Cancel button") << false;
+    QTest::newRow("Escape") << true;
+}
+
+void TestWindow::cancelInsideLargeFile()
+{
+    // The file before keeps its output; the large one, stopped part way, leaves nothing of
+    // its own (no piece, no temporary); the file after is not touched.
+    QFETCH(bool, escape);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("before.txt")), "before"));
+    QByteArray text;
+    for (int line = 0; text.size() < (48 << 20); ++line)
+        text += "line " + QByteArray::number(line * 7919 % 100003) + " of a long text\n";
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("large.txt")), text));
+    text.clear();
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("after.txt")), "after"));
+
+    Window window;
+    window.delegate.gzipCheckBox()->setChecked(true);
+    window.delegate.batches()->setProgressDelay(0);
+    ptcdrop::ProgressWindow* progress = window.delegate.batches()->progressWindow();
+    const auto mime = mimeForFiles({dir.filePath(QStringLiteral("before.txt")),
+                                    dir.filePath(QStringLiteral("large.txt")),
+                                    dir.filePath(QStringLiteral("after.txt"))});
+    QVERIFY(drop(window.view(), mime.get(), Qt::LinkAction).accepted);
+
+    // Inside the large file: it has begun to be read.
+    const auto inLargeFile = [&] {
+        QStringList texts;
+        for (const QLabel* label : progress->findChildren<QLabel*>())
+            texts.append(label->text());
+        return progress->isVisible() &&
+               texts.join(u'|').startsWith(QLatin1StringView("File 2 of 3")) &&
+               !texts.join(u'|').contains(QLatin1StringView("|0 bytes of"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(inLargeFile(), 20000);
+    QElapsedTimer clock;
+    clock.start();
+    if (escape)
+        QTest::keyClick(progress, Qt::Key_Escape);
+    else
+        progress->findChild<QPushButton*>()->click();
+    QVERIFY(window.waitForBatch());
+    qInfo("stopped %lld ms after the request", qlonglong(clock.elapsed()));
+    QVERIFY(clock.elapsed() < 1000);
+
+    QCOMPARE(allEntries(dir.path()),
+             QStringList({QStringLiteral("BEFORE.ptc"), QStringLiteral("after.txt"),
+                          QStringLiteral("before.txt"), QStringLiteral("large.txt")}));
+    QVERIFY(window.delegate.batches()->lastSummary().cancelled);
+    QCOMPARE(window.delegate.window()->statusBar()->currentMessage(),
+             QStringLiteral("Cancelled: 1 files converted, 1 outputs written, 0 problems shown."));
+    QVERIFY(window.alerts.alerts.isEmpty());
 }
 
 void TestWindow::filesGivenAtStart()
