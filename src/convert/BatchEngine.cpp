@@ -176,8 +176,17 @@ PreparedFile Batch::prepare(qsizetype index, PieceWork& work)
     context.progress = [this, index](qint64 done, qint64 total, qint64 pieces) {
         report(BatchProgress::Step::WithinFile, index, done, total, pieces);
     };
+    // Read on this thread only, by the one preparation.
+    auto gzipRead = std::make_shared<std::optional<bool>>();
+    context.gzipSwitch = [gzipSwitch = m_context.gzipSwitch, gzipRead] {
+        const bool on = gzipSwitch();
+        *gzipRead = on;
+        return on;
+    };
     const BatchFile& file = m_files[index];
-    return prepareFile(file.path, file.handling, context, work);
+    PreparedFile prepared = prepareFile(file.path, file.handling, context, work);
+    prepared.gzipRead = *gzipRead;
+    return prepared;
 }
 
 bool Batch::mayStart(qsizetype index) const
@@ -257,6 +266,15 @@ BatchSummary Batch::run()
             }
             prepared = std::move(m_results[size_t(index)]);
             m_results[size_t(index)].reset();
+        }
+        // Prepared ahead, while an earlier file was still being done (its alert up, say),
+        // with a gzip switch that has been turned since: done again as the switch now
+        // stands, so that the result is what converting the files one by one gives.
+        if (!pool.empty() && prepared->gzipRead && !prepared->cancelled &&
+            *prepared->gzipRead != m_settings.gzipSwitch()) {
+            prepared.reset();
+            PooledPieces work(*this);
+            prepared = prepare(index, work);
         }
         if (prepared->cancelled || cancelled()) {
             m_summary.cancelled = true;

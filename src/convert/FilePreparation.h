@@ -32,6 +32,7 @@ struct PreparedFile
     std::deque<PreparedOutput> outputs; // a deque: pieces are filled in while more are cut
     std::optional<Alert> afterCommit;   // raised once the outputs are committed (or not)
     bool cancelled = false;
+    std::optional<bool> gzipRead; // the gzip switch as the preparation read it, if it did
 };
 
 // Runs the container-building work of one file's pieces, now or on another thread, and

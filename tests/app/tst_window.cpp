@@ -190,6 +190,9 @@ struct Window
     {
         delegate.applicationDidFinishLaunching();
         delegate.batches()->setAlertPresenter(&alerts);
+        // Files are prepared ahead on a second thread whatever the machine's cores: the
+        // order of results, alerts and gzip switch reads must not show it.
+        delegate.batches()->setJobs(2);
     }
     QvDropView& view() { return *delegate.dropView(); }
     // Waits for the running batch, if any, to end.
