@@ -31,6 +31,18 @@
         <source>Trailing</source>
         <translation>Die Nutzdaten von „%@“ enthalten nach den komprimierten Daten weitere Bytes, die keine komprimierten Daten sind; die Datei wurde ohne sie gespeichert.</translation>
     </message>
+    <message id="JoinKind">
+        <source>JoinKind</source>
+        <translation>„%@“ ist kein GRP-Container, daher kann seine Reihe nicht zusammengefügt werden; es wurde nichts geschrieben.</translation>
+    </message>
+    <message id="JoinMissing">
+        <source>JoinMissing</source>
+        <translation>Das Teilstück „%@“ der Reihe fehlt; es wurde nichts zusammengefügt.</translation>
+    </message>
+    <message id="JoinDamaged">
+        <source>JoinDamaged</source>
+        <translation>Die gzip-Daten der Reihe sind beim Teilstück „%@“ beschädigt, oder dieses Teilstück gehört nicht dazu; es wurde nichts zusammengefügt.</translation>
+    </message>
 </context>
 <context>
     <name>window</name>
@@ -97,6 +109,18 @@ Free software under the MIT licence.</source>
         <translation>ptcdrop %1
 Wandelt zwischen einfachen Dateien und PTC-Containern um. Legen Sie Dateien auf der braunen Fläche ab; Ordner werden abgelehnt.
 Freie Software unter der MIT-Lizenz.</translation>
+    </message>
+    <message id="window.menu.join">
+        <source>&amp;Join Pieces…</source>
+        <translation>Teilstücke &amp;zusammenfügen…</translation>
+    </message>
+    <message id="window.join.title">
+        <source>Join Pieces</source>
+        <translation>Teilstücke zusammenfügen</translation>
+    </message>
+    <message id="window.join.filter">
+        <source>PTC pieces (*.ptc *.PTC)</source>
+        <translation>PTC-Teilstücke (*.ptc *.PTC)</translation>
     </message>
 </context>
 </TS>

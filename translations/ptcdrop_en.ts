@@ -31,6 +31,18 @@
         <source>Trailing</source>
         <translation>The payload of “%@” goes on after its compressed data with bytes that are not compressed data; the file was saved without them.</translation>
     </message>
+    <message id="JoinKind">
+        <source>JoinKind</source>
+        <translation>“%@” is not a GRP container, so its series cannot be joined; nothing was written.</translation>
+    </message>
+    <message id="JoinMissing">
+        <source>JoinMissing</source>
+        <translation>The piece “%@” of the series is missing; nothing was joined.</translation>
+    </message>
+    <message id="JoinDamaged">
+        <source>JoinDamaged</source>
+        <translation>The gzip data of the series is damaged at the piece “%@”, or that piece does not belong to it; nothing was joined.</translation>
+    </message>
 </context>
 <context>
     <name>window</name>
@@ -97,6 +109,18 @@ Free software under the MIT licence.</source>
         <translation>ptcdrop %1
 Converts between plain files and PTC containers. Drop files on the brown area; folders are refused.
 Free software under the MIT licence.</translation>
+    </message>
+    <message id="window.menu.join">
+        <source>&amp;Join Pieces…</source>
+        <translation>&amp;Join Pieces…</translation>
+    </message>
+    <message id="window.join.title">
+        <source>Join Pieces</source>
+        <translation>Join Pieces</translation>
+    </message>
+    <message id="window.join.filter">
+        <source>PTC pieces (*.ptc *.PTC)</source>
+        <translation>PTC pieces (*.ptc *.PTC)</translation>
     </message>
 </context>
 </TS>

@@ -6,6 +6,7 @@
 #include "FileAccess.h"
 #include "PathBytes.h"
 #include "PtcFormat.h"
+#include "SeriesJoin.h"
 
 #include <QFileInfo>
 #include <QJsonValue>
@@ -103,9 +104,10 @@ Inspection inspectFile(const QString& path, const QString& shownPath)
     result.dataSize = fields.dataSize;
     result.fixedByte = fields.fixedByte;
 
-    if (*tag == QLatin1StringView(ptc::kTagGRP))
+    if (*tag == QLatin1StringView(ptc::kTagGRP)) {
         result.payloadOffset = quint64(ptc::kHeaderSize);
-    else if (*tag == QLatin1StringView(ptc::kTagPRG))
+        result.series = seriesOfPiece(path);
+    } else if (*tag == QLatin1StringView(ptc::kTagPRG))
         result.payloadOffset = quint64(ptc::kProgramTextOffset);
     if (result.payloadOffset)
         result.payloadLength = boundedLength(result.fileLength, *result.payloadOffset,
@@ -168,6 +170,13 @@ QString inspectionText(const Inspection& inspection)
             ? QStringLiteral("matches")
             : QStringLiteral("does not match (stored %1, computed %2)")
                   .arg(hex(inspection.storedDigest), hex(inspection.computedDigest));
+    QString series;
+    if (inspection.series)
+        series = inspection.series->index ? QStringLiteral("  series:       %1, piece %2\n")
+                                                .arg(quoted(inspection.series->baseName.toUtf8()))
+                                                .arg(*inspection.series->index)
+                                          : QStringLiteral("  series:       %1, a series of one\n")
+                                                .arg(quoted(inspection.series->baseName.toUtf8()));
     return QStringLiteral("%1: container\n"
                           "  signature:    %2\n"
                           "  resource tag: %3\n"
@@ -177,9 +186,11 @@ QString inspectionText(const Inspection& inspection)
                           "  payload:      %7\n"
                           "  file length:  %8 bytes\n"
                           "  digest:       %9\n")
-        .arg(path, quoted(inspection.signature), quoted(inspection.tag), quoted(inspection.name),
-             QString::number(inspection.dataSize), QString::number(inspection.fixedByte), payload,
-             QString::number(inspection.fileLength), digest);
+               .arg(path, quoted(inspection.signature), quoted(inspection.tag),
+                    quoted(inspection.name), QString::number(inspection.dataSize),
+                    QString::number(inspection.fixedByte), payload,
+                    QString::number(inspection.fileLength), digest) +
+           series;
 }
 
 QJsonObject inspectionJson(const Inspection& inspection)
@@ -214,6 +225,12 @@ QJsonObject inspectionJson(const Inspection& inspection)
     object.insert(QStringLiteral("storedDigest"), hex(inspection.storedDigest));
     object.insert(QStringLiteral("computedDigest"), hex(inspection.computedDigest));
     object.insert(QStringLiteral("digestMatches"), inspection.digestMatches);
+    if (inspection.series) {
+        object.insert(QStringLiteral("series"), inspection.series->baseName);
+        object.insert(QStringLiteral("seriesIndex"),
+                      inspection.series->index ? QJsonValue(double(*inspection.series->index))
+                                               : QJsonValue(QJsonValue::Null));
+    }
     return object;
 }
 

@@ -1,6 +1,8 @@
 // Inspecting files without converting them: what the conversion would see in each one.
 #pragma once
 
+#include "SeriesName.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -38,6 +40,8 @@ struct Inspection
     QByteArray storedDigest;   // bytes 20-35, fewer when the file ends earlier
     QByteArray computedDigest; // the digest the format requires for these bytes
     bool digestMatches = false;
+    // For a "GRP" container: the series a join would take it into, and its index there.
+    std::optional<SeriesName> series;
 
     // True when the file deserves a non-zero exit status: unreadable, or a container whose
     // digest does not match its bytes.

@@ -75,6 +75,10 @@ int main(int argc, char* argv[])
     const QCommandLineOption gzipOption(
         QStringLiteral("gzip"),
         QStringLiteral("Gzip plain files before packing; gunzip GRP payloads to .txt."));
+    const QCommandLineOption joinOption(
+        QStringLiteral("join"),
+        QStringLiteral("Join the series of each FILE into NAME.dat (with --gzip: the "
+                       "gunzipped NAME.txt)."));
     const QCommandLineOption inspectOption(
         QStringLiteral("inspect"),
         QStringLiteral("Describe each FILE without converting it; writes nothing."));
@@ -95,8 +99,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption versionOption(
         QStringList{QStringLiteral("v"), QStringLiteral("version")},
         QStringLiteral("Displays version information."));
-    const QList<QCommandLineOption> options{gzipOption, inspectOption, jsonOption,
-                                            jobsOption, helpOption,    versionOption};
+    const QList<QCommandLineOption> options{gzipOption, joinOption, inspectOption, jsonOption,
+                                            jobsOption, helpOption, versionOption};
 
     // Read before the application object exists, and that object is given no argument: Qt
     // would take the ones that look like its own ("-qmljsdebugger=...") out of the list.
@@ -121,6 +125,14 @@ int main(int argc, char* argv[])
         "With --inspect, describes each FILE instead and changes nothing: plain file or "
         "container, and for a container its header fields, the payload the unpacking would "
         "take and whether the digest matches.\n"
+        "With --join, each FILE is one piece of a series NAME_0.ptc, NAME_1.ptc, ... (a "
+        "container without an _N index is a series of one); the whole series in FILE's "
+        "folder is joined once into NAME.dat beside it, the payloads one after another. A "
+        "container does not record how long the original file was, so NAME.dat ends in "
+        "the last piece's zero fill. With --join --gzip the joined payloads are one gzip "
+        "stream, and NAME.txt gets exactly the file that was packed. A missing piece, a "
+        "piece that is not a GRP container or a broken stream is reported by the piece's "
+        "name, and nothing is written for that series.\n"
         "Every argument after \"--\" is a FILE, even when it begins with a dash.\n"
         "Exit status: 0 when nothing went wrong, 1 when a message was shown (with --inspect: "
         "a file could not be read or a digest does not match), 2 for a usage error."));
@@ -144,6 +156,9 @@ int main(int argc, char* argv[])
     if (inspecting && command.isSet(gzipOption.names().first()))
         return usageError(
             QStringLiteral("--inspect converts nothing, so --gzip has no meaning with it"));
+    const bool joining = command.isSet(joinOption.names().first());
+    if (inspecting && joining)
+        return usageError(QStringLiteral("--inspect and --join cannot be combined"));
     if (!inspecting && command.isSet(jsonOption.names().first()))
         return usageError(QStringLiteral("--json needs --inspect"));
 
@@ -180,6 +195,9 @@ int main(int argc, char* argv[])
     // An interrupted batch leaves no temporary behind, and ends with the signal's status.
     ptcdrop::fs::installInterruptCleanup();
     ptcdrop::fs::raiseDescriptorLimit();
-    ptcdrop::convertDroppedNames(conversion, alerts, command.operands);
+    if (joining)
+        ptcdrop::joinDroppedNames(conversion, alerts, command.operands);
+    else
+        ptcdrop::convertDroppedNames(conversion, alerts, command.operands);
     return alerts.count() > 0 ? kExitAlerted : 0;
 }

@@ -16,6 +16,10 @@ inline constexpr char kUnzip[] = "Unzip";         // a payload did not gunzip (a
 inline constexpr char kRead[] = "Read";           // a source could not be read (argument: it)
 inline constexpr char kName[] = "Name";           // a name is not text (argument: it, escaped)
 inline constexpr char kTrailing[] = "Trailing";   // undecoded bytes after gzip data (source)
+// Joining a series (argument: the piece file name at fault)
+inline constexpr char kJoinKind[] = "JoinKind";       // a piece is not a "GRP" container
+inline constexpr char kJoinMissing[] = "JoinMissing"; // a piece of the series is missing
+inline constexpr char kJoinDamaged[] = "JoinDamaged"; // the gzip stream breaks in a piece
 } // namespace keys
 
 struct Alert

@@ -6,6 +6,7 @@
 #include "FileAccess.h"
 #include "PathRules.h"
 #include "PtcFormat.h"
+#include "SeriesJoin.h"
 
 namespace ptcdrop {
 
@@ -60,6 +61,11 @@ BatchSummary Conversion::run(const QStringList& files,
     for (qsizetype i = 0; i < files.size(); ++i)
         batch.append(BatchFile{files[i], Handling::Classify, known[i]});
     return runBatch(batch, BatchSettings{m_alerts, m_gzipSwitch, m_progress, m_cancel, m_jobs});
+}
+
+BatchSummary Conversion::joinSeries(const QStringList& pieces)
+{
+    return ptcdrop::joinSeries(pieces, JoinSettings{m_alerts, m_gzipSwitch, m_progress, m_cancel});
 }
 
 QString Conversion::checkPTC(const QString& path) const

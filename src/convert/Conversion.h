@@ -75,6 +75,10 @@ public:
     // Converts every path in order. The folder test is the caller's (see convertDrop).
     BatchSummary writeToFiles(const QStringList& files);
 
+    // Joins the series of each piece (see SeriesJoin.h) with this conversion's alerts, gzip
+    // switch, cancel flag and progress; one step of progress per entry of `pieces`.
+    BatchSummary joinSeries(const QStringList& pieces);
+
     // The resource tag: empty for a plain file, else the container's tag.
     QString checkPTC(const QString& path) const;
     // The same, telling a plain file (no result) from a container whose tag is empty.

@@ -4,14 +4,18 @@
 
 #include "PathBytes.h"
 
+#include <optional>
+
 namespace ptcdrop {
 
-BatchSummary convertDroppedNames(Conversion& conversion, AlertSink& alerts,
-                                 const QList<QByteArray>& names)
+namespace {
+
+// The paths `names` spell, or none after a "Name" alert for each name that is not text.
+std::optional<QStringList> textPaths(AlertSink& alerts, const QList<QByteArray>& names,
+                                     BatchSummary& refused)
 {
     QStringList paths;
     paths.reserve(names.size());
-    BatchSummary refused;
     for (const QByteArray& name : names) {
         if (const std::optional<QString> path = pathFromBytes(name)) {
             paths.append(*path);
@@ -21,8 +25,26 @@ BatchSummary convertDroppedNames(Conversion& conversion, AlertSink& alerts,
         ++refused.alertsShown;
     }
     if (refused.alertsShown > 0)
-        return refused;
-    return conversion.convertDrop(paths);
+        return std::nullopt;
+    return paths;
+}
+
+} // namespace
+
+BatchSummary convertDroppedNames(Conversion& conversion, AlertSink& alerts,
+                                 const QList<QByteArray>& names)
+{
+    BatchSummary refused;
+    const std::optional<QStringList> paths = textPaths(alerts, names, refused);
+    return paths ? conversion.convertDrop(*paths) : refused;
+}
+
+BatchSummary joinDroppedNames(Conversion& conversion, AlertSink& alerts,
+                              const QList<QByteArray>& names)
+{
+    BatchSummary refused;
+    const std::optional<QStringList> paths = textPaths(alerts, names, refused);
+    return paths ? conversion.joinSeries(*paths) : refused;
 }
 
 } // namespace ptcdrop

@@ -18,4 +18,8 @@ namespace ptcdrop {
 BatchSummary convertDroppedNames(Conversion& conversion, AlertSink& alerts,
                                  const QList<QByteArray>& names);
 
+// The same refusal, then the join of the series of each piece (Conversion::joinSeries).
+BatchSummary joinDroppedNames(Conversion& conversion, AlertSink& alerts,
+                              const QList<QByteArray>& names);
+
 } // namespace ptcdrop

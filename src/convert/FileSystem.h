@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHashFunctions>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -59,6 +60,10 @@ std::optional<PathInfo> pathInfo(const QString& path);
 
 // An open folder, the one every output of a source goes to.
 std::optional<Handle> openFolder(const QString& path);
+
+// The names in a folder ("." and ".." left out), in no particular order; no result when it
+// cannot be listed.
+std::optional<QList<QByteArray>> entryNames(const Handle& folder);
 
 // A regular file opened for reading (without blocking on a FIFO), with what fstat said at
 // opening. No result for a missing entry, a folder, a FIFO, a device or a socket.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
 #include <pthread.h>
@@ -258,6 +259,34 @@ std::optional<Handle> openFolder(const QString& path)
     if (!folder.isOpen())
         return std::nullopt;
     return folder;
+}
+
+std::optional<QList<QByteArray>> entryNames(const Handle& folder)
+{
+    // The folder may be open for paths only; listing needs a descriptor of its own, which
+    // the directory stream then owns.
+    const int fd = ::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    DIR* stream = ::fdopendir(fd);
+    if (stream == nullptr) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QList<QByteArray> names;
+    for (;;) {
+        errno = 0;
+        const struct dirent* entry = ::readdir(stream);
+        if (entry == nullptr)
+            break;
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.append(QByteArray(entry->d_name));
+    }
+    const bool complete = errno == 0;
+    ::closedir(stream);
+    if (!complete)
+        return std::nullopt;
+    return names;
 }
 
 std::optional<Source> openSource(const Handle& folder, const QByteArray& name)

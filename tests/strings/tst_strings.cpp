@@ -35,8 +35,9 @@ QStringList englishIds()
             xml.name() == QLatin1StringView("message"))
             ids.append(xml.attributes().value(QLatin1StringView("id")).toString());
     }
-    for (const char* key : {keys::kDirectory, keys::kResource, keys::kSave, keys::kUnzip,
-                            keys::kRead, keys::kName, keys::kTrailing}) {
+    for (const char* key :
+         {keys::kDirectory, keys::kResource, keys::kSave, keys::kUnzip, keys::kRead, keys::kName,
+          keys::kTrailing, keys::kJoinKind, keys::kJoinMissing, keys::kJoinDamaged}) {
         if (!ids.contains(QLatin1StringView(key)))
             ids.append(QString::fromLatin1(key));
     }
