@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileOpenEvent>
 #include <QLocale>
 #include <QMainWindow>
@@ -58,6 +59,10 @@ void QvAppDelegate::applicationDidFinishLaunching()
     connect(m_ui->quitAction, &QAction::triggered, m_window.get(), &QWidget::close);
     m_batches->addWindowAction(m_ui->quitAction);
     connect(m_ui->aboutAction, &QAction::triggered, this, &QvAppDelegate::showAbout);
+    connect(m_ui->joinAction, &QAction::triggered, this, &QvAppDelegate::joinPieces);
+    // One batch at a time: the item waits, as drops do, while one runs.
+    connect(m_batches, &ptcdrop::BatchController::runningChanged, m_ui->joinAction,
+            [this](bool running) { m_ui->joinAction->setEnabled(!running); });
     m_window->installEventFilter(this);
     // Documents handed over by the desktop (QFileOpenEvent) reach the application object.
     QCoreApplication::instance()->installEventFilter(this);
@@ -134,6 +139,33 @@ void QvAppDelegate::closeDuringBatch()
     std::fputs("ptcdrop: the running batch did not stop in time\n", stderr);
     std::fflush(stderr);
     std::_Exit(EXIT_FAILURE);
+}
+
+namespace {
+
+QString choosePiece(QWidget* parent)
+{
+    QFileDialog dialog(parent, qtTrId("window.join.title"), QString(),
+                       qtTrId("window.join.filter"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+void QvAppDelegate::joinPieces()
+{
+    if (m_batches == nullptr || m_batches->isRunning() || m_closing)
+        return;
+    const QString piece =
+        m_pieceChooser ? m_pieceChooser(m_window.get()) : choosePiece(m_window.get());
+    if (piece.isEmpty() || m_closing)
+        return;
+    m_batches->startJob(
+        1, [piece](ptcdrop::Conversion& conversion) { return conversion.joinSeries({piece}); });
 }
 
 void QvAppDelegate::showAbout()

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include <functional>
+
 #include <memory>
 
 class QMainWindow;
@@ -43,6 +45,15 @@ public:
     QCheckBox* gzipCheckBox() const;
     ptcdrop::BatchController* batches() const { return m_batches; }
 
+    // Asks for one piece of a series and gives its path, or an empty text when the user
+    // chose none. The default shows a file dialog for .ptc files on `parent`; tests put
+    // their own in its place.
+    using PieceChooser = std::function<QString(QWidget* parent)>;
+    void setPieceChooser(PieceChooser chooser) { m_pieceChooser = std::move(chooser); }
+    // File > Join Pieces…: joins the chosen piece's series on the worker, with the gzip
+    // switch as it stands, the alerts and the progress of a batch.
+    void joinPieces();
+
     // How long closing the window waits for a running batch to stop.
     static constexpr int kStopTimeout = 2500;
 
@@ -61,5 +72,6 @@ private:
     ptcdrop::BatchController* m_batches = nullptr; // a child of the window
     std::unique_ptr<ptcdrop::X11CloseRequests> m_closeRequests;
     QList<QByteArray> m_pending;
+    PieceChooser m_pieceChooser;
     bool m_closing = false;
 };

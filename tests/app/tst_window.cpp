@@ -15,6 +15,7 @@
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileOpenEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -24,6 +25,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -274,6 +276,8 @@ private slots:
     void helpAndVersionOnStandardOutput();
     void fileOpenEventConverts_data();
     void fileOpenEventConverts();
+    void joinPiecesFromMenu_data();
+    void joinPiecesFromMenu();
 
 private:
     QTranslator m_strings;
@@ -824,8 +828,8 @@ void TestWindow::delegateBuildsWindow()
             items.append(item->text());
         menus.append(items.join(u'>'));
     }
-    QCOMPARE(menus,
-             QStringList({QStringLiteral("&File>&Quit"), QStringLiteral("&Help>&About ptcdrop")}));
+    QCOMPARE(menus, QStringList({QStringLiteral("&File>&Join Pieces…>>&Quit"),
+                                 QStringLiteral("&Help>&About ptcdrop")}));
 }
 
 void TestWindow::closingWindowQuits()
@@ -1029,6 +1033,93 @@ void TestWindow::fileOpenEventConverts()
         QVERIFY(window.alerts.alerts.isEmpty());
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("NOTES.ptc"))));
     }
+}
+
+void TestWindow::joinPiecesFromMenu_data()
+{
+    QTest::addColumn<bool>("realDialog");
+    QTest::addColumn<bool>("pieceMissing");
+
+    // clang-format off
+    QTest::newRow("dialog replaced")         << false << false;
+    QTest::newRow("real dialog")             << true  << false;
+    QTest::newRow("real dialog, gap")        << true  << true;
+    // clang-format on
+}
+
+// File > Join Pieces… joins the chosen piece's series with the gzip switch as it stands; a
+// gap is one alert naming the missing piece, and nothing is written.
+void TestWindow::joinPiecesFromMenu()
+{
+    QFETCH(bool, realDialog);
+    QFETCH(bool, pieceMissing);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QByteArray original(150000, Qt::Uninitialized); // does not compress: three pieces
+    QRandomGenerator random(42);
+    for (char& byte : original)
+        byte = char(random.generate());
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("data.bin")), original));
+    {
+        RecordingAlerts packing;
+        ptcdrop::Conversion conversion(packing, [] { return true; });
+        conversion.writeToFiles({dir.filePath(QStringLiteral("data.bin"))});
+        QVERIFY(packing.alerts.isEmpty());
+    }
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("DATA_2.ptc"))));
+    if (pieceMissing)
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("DATA_1.ptc"))));
+    const QStringList before = allEntries(dir.path());
+    const QString chosen = dir.filePath(QStringLiteral("DATA_2.ptc"));
+
+    Window window;
+    window.delegate.gzipCheckBox()->setChecked(true);
+    QString dialogTitle;
+    QStringList dialogFilters;
+    if (realDialog) {
+        // Answers the dialog as a user would, once it is up.
+        auto answer = std::make_shared<std::function<void()>>();
+        *answer = [&, answer] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                QTimer::singleShot(10, *answer);
+                return;
+            }
+            dialogTitle = dialog->windowTitle();
+            dialogFilters = dialog->nameFilters();
+            dialog->selectFile(chosen);
+            dialog->accept();
+        };
+        QTimer::singleShot(0, *answer);
+    } else {
+        window.delegate.setPieceChooser([&](QWidget* parent) {
+            if (parent == window.delegate.window())
+                dialogTitle = QStringLiteral("on window");
+            return chosen;
+        });
+    }
+    auto* join = window.delegate.window()->findChild<QAction*>(QStringLiteral("joinAction"));
+    QVERIFY(join != nullptr);
+    join->trigger();
+    QVERIFY(window.waitForBatch());
+
+    if (realDialog) {
+        QCOMPARE(dialogTitle, QStringLiteral("Join Pieces"));
+        QCOMPARE(dialogFilters, QStringList{QStringLiteral("PTC pieces (*.ptc *.PTC)")});
+    } else {
+        QCOMPARE(dialogTitle, QStringLiteral("on window"));
+    }
+    if (pieceMissing) {
+        QCOMPARE(window.alerts.alerts,
+                 QList<Alert>{Alert{QStringLiteral("JoinMissing"), QStringLiteral("DATA_1.ptc")}});
+        QCOMPARE(allEntries(dir.path()), before);
+    } else {
+        QCOMPARE(window.alerts.alerts, QList<Alert>());
+        QVERIFY(readFile(dir.filePath(QStringLiteral("DATA.txt"))) == original);
+        QCOMPARE(window.delegate.batches()->lastSummary().outputsWritten, 1);
+    }
+    QVERIFY(join->isEnabled());
 }
 
 QTEST_MAIN(TestWindow)
