@@ -195,11 +195,13 @@ Joiner::Outcome Joiner::join(qsizetype index)
     const SeriesLayout series = findSeries(*folder, fileName, *given);
 
     const std::optional<fs::FileIdentity> folderIdentity = fs::identityAt(*folder, ".");
-    const QString seriesKey =
-        folderIdentity
-            ? QStringLiteral("%1:%2/").arg(folderIdentity->device).arg(folderIdentity->inode) +
-                  series.name.baseName
-            : path;
+    // NOTES.ptc alone and the series NOTES_0.ptc, ... are two (whose outputs collide).
+    const QString seriesKey = folderIdentity ? QStringLiteral("%1:%2/%3/")
+                                                       .arg(folderIdentity->device)
+                                                       .arg(folderIdentity->inode)
+                                                       .arg(series.name.index ? u'n' : u'1') +
+                                                   series.name.baseName
+                                             : path;
     if (m_seriesDone.contains(seriesKey))
         return Outcome::Skipped;
     m_seriesDone.insert(seriesKey);

@@ -302,7 +302,7 @@ void TestJoin::refusals()
 }
 
 // Pieces of one series given several times join it once; another series in the same call
-// is joined too, in order.
+// is joined too, in order; no output replaces an earlier one.
 void TestJoin::severalFilesOfOneSeries()
 {
     QTemporaryDir dir;
@@ -325,6 +325,14 @@ void TestJoin::severalFilesOfOneSeries()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(readFile(dir.filePath(QStringLiteral("DATA.txt"))) == original);
     QVERIFY(readFile(dir.filePath(QStringLiteral("OTHER.txt"))) == other);
+
+    // DATA.ptc alone is a series of its own, whose output would replace the one just written.
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("DATA.ptc")), convertDataToPTC("abc", "DATA")));
+    const Run collision =
+        runCli({QStringLiteral("--join"), QStringLiteral("DATA_0.ptc"), QStringLiteral("DATA.ptc")},
+               dir.path());
+    QCOMPARE(collision.errLines, QStringList{line(keys::kSave, QStringLiteral("DATA.dat"))});
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("DATA.dat"))).size(), 3 * ptc::kPayloadSize);
 }
 
 // A file named in the call, or a second name of a piece, is never what the output replaces;
