@@ -5,10 +5,10 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHashFunctions>
-#include <QList>
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -61,9 +61,9 @@ std::optional<PathInfo> pathInfo(const QString& path);
 // An open folder, the one every output of a source goes to.
 std::optional<Handle> openFolder(const QString& path);
 
-// The names in a folder ("." and ".." left out), in no particular order; no result when it
-// cannot be listed.
-std::optional<QList<QByteArray>> entryNames(const Handle& folder);
+// Hands each name in a folder ("." and ".." left out) to `visit`, in no particular order,
+// without holding the listing; false when the folder could not be listed to its end.
+bool forEachEntry(const Handle& folder, const std::function<void(const QByteArray&)>& visit);
 
 // A regular file opened for reading (without blocking on a FIFO), with what fstat said at
 // opening. No result for a missing entry, a folder, a FIFO, a device or a socket.

@@ -261,32 +261,29 @@ std::optional<Handle> openFolder(const QString& path)
     return folder;
 }
 
-std::optional<QList<QByteArray>> entryNames(const Handle& folder)
+bool forEachEntry(const Handle& folder, const std::function<void(const QByteArray&)>& visit)
 {
     // The folder may be open for paths only; listing needs a descriptor of its own, which
     // the directory stream then owns.
     const int fd = ::openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return std::nullopt;
+        return false;
     DIR* stream = ::fdopendir(fd);
     if (stream == nullptr) {
         ::close(fd);
-        return std::nullopt;
+        return false;
     }
-    QList<QByteArray> names;
     for (;;) {
         errno = 0;
         const struct dirent* entry = ::readdir(stream);
         if (entry == nullptr)
             break;
         if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.append(QByteArray(entry->d_name));
+            visit(QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name))));
     }
     const bool complete = errno == 0;
     ::closedir(stream);
-    if (!complete)
-        return std::nullopt;
-    return names;
+    return complete;
 }
 
 std::optional<Source> openSource(const Handle& folder, const QByteArray& name)

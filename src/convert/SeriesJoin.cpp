@@ -61,37 +61,48 @@ QByteArrayView payloadOf(const QByteArray& bytes)
         ptc::kHeaderSize, qsizetype(std::min<quint64>(length, quint64(size - ptc::kHeaderSize))));
 }
 
-// One series as found in its folder: the file name of each index that the listing shows.
+// One series as found in its folder. Pieces are named BASE_index.ext with the given
+// piece's ending; only the names spelt otherwise are kept, so that a series of any length
+// costs no memory for its names.
 struct SeriesLayout
 {
     SeriesName name;
-    QHash<quint64, QString> listed;
+    QHash<quint64, QString> otherSpelling;
     quint64 highest = 0; // the highest index known to exist (the given piece's at least)
+    bool single = false; // a series of one: the given piece alone
+    QString singleName;
+
+    QString pieceName(quint64 index) const
+    {
+        if (single)
+            return singleName;
+        return otherSpelling.value(index, seriesPieceFileName(name, index));
+    }
 };
 
-// The listing of the folder, for the indices that exist beside the given piece.
-SeriesLayout listSeries(const fs::Handle& folder, const QString& fileName, const SeriesName& given)
+// The listing of the folder, for the indices that exist beside the given piece; the number
+// of other pieces seen goes to `others`.
+SeriesLayout listSeries(const fs::Handle& folder, const QString& fileName, const SeriesName& given,
+                        qint64& others)
 {
-    SeriesLayout layout{given, {}, *given.index};
-    layout.listed.insert(*given.index, fileName);
+    SeriesLayout layout{given, {}, *given.index, false, {}};
+    if (fileName != seriesPieceFileName(given, *given.index))
+        layout.otherSpelling.insert(*given.index, fileName);
     // Without a listing the pieces are still found by name; only a gap after the last
     // piece that opens would go unnoticed.
-    const std::optional<QList<QByteArray>> entries = fs::entryNames(folder);
-    if (!entries)
-        return layout;
-    for (const QByteArray& entry : *entries) {
+    fs::forEachEntry(folder, [&](const QByteArray& entry) {
         const QString name = QFile::decodeName(entry);
         const std::optional<SeriesName> piece = seriesNameOf(name);
-        if (!piece || !piece->index || piece->baseName != given.baseName)
-            continue;
-        // Two spellings of one index: the given piece's own ending wins.
-        const auto found = layout.listed.constFind(*piece->index);
-        if (found != layout.listed.cend() &&
-            (*found == fileName || seriesNameOf(*found)->extension == given.extension))
-            continue;
-        layout.listed.insert(*piece->index, name);
+        if (!piece || !piece->index || piece->baseName != given.baseName ||
+            *piece->index == *given.index)
+            return;
+        ++others;
         layout.highest = std::max(layout.highest, *piece->index);
-    }
+        // Two spellings of one index: the given piece's own ending wins.
+        if (piece->extension != given.extension &&
+            !fs::identityAt(folder, QFile::encodeName(seriesPieceFileName(given, *piece->index))))
+            layout.otherSpelling.insert(*piece->index, name);
+    });
     return layout;
 }
 
@@ -100,12 +111,12 @@ SeriesLayout listSeries(const fs::Handle& folder, const QString& fileName, const
 // single container X_1.ptc).
 SeriesLayout findSeries(const fs::Handle& folder, const QString& fileName, const SeriesName& given)
 {
-    SeriesLayout single{given, {}, 0};
-    single.listed.insert(0, fileName);
+    SeriesLayout single{given, {}, 0, true, fileName};
     if (!given.index)
         return single;
-    SeriesLayout series = listSeries(folder, fileName, given);
-    const bool alone = series.listed.size() == 1 && *given.index != 0 &&
+    qint64 others = 0;
+    SeriesLayout series = listSeries(folder, fileName, given, others);
+    const bool alone = others == 0 && *given.index != 0 &&
                        !fs::identityAt(folder, QFile::encodeName(seriesPieceFileName(given, 0)));
     if (!alone)
         return series;
@@ -226,22 +237,18 @@ Joiner::Outcome Joiner::join(qsizetype index)
     for (;; ++count) {
         if (cancelled())
             return Outcome::Cancelled; // the temporary goes with it
-        const auto listed = series.listed.constFind(count);
-        QString pieceName;
-        if (listed != series.listed.cend())
-            pieceName = *listed;
-        else if (series.name.index)
-            pieceName = seriesPieceFileName(series.name, count);
-        else
-            break; // a series of one
-        const std::optional<fs::Source> source =
-            fs::openSource(*folder, QFile::encodeName(pieceName));
+        if (series.single && count > 0)
+            break;
+        const QString pieceName = series.pieceName(count);
+        const QByteArray nativeName = QFile::encodeName(pieceName);
+        const std::optional<fs::Source> source = fs::openSource(*folder, nativeName);
         if (!source) {
-            if (listed != series.listed.cend())
-                return fail(alertOf(keys::kRead, pieceName));
-            if (count <= series.highest)
-                return fail(alertOf(keys::kJoinMissing, pieceName));
-            break; // the series ends here
+            if (count > series.highest && !fs::inspectTarget(*folder, nativeName).exists)
+                break; // the series ends here
+            // A gap, or a piece that is there but cannot be read.
+            return fail(alertOf(fs::inspectTarget(*folder, nativeName).exists ? keys::kRead
+                                                                              : keys::kJoinMissing,
+                                pieceName));
         }
         const std::optional<QByteArray> bytes = readPiece(*source);
         if (!bytes)
