@@ -126,6 +126,7 @@ private slots:
     void inspectNamesTheSeries_data();
     void inspectNamesTheSeries();
     void progressAndCancel();
+    void usage();
 
 private:
     QTranslator m_strings;
@@ -520,6 +521,28 @@ void TestJoin::progressAndCancel()
                                  QStringLiteral("2/2 ")}));
     QCOMPARE(readFile(dir.filePath(QStringLiteral("DATA.dat"))).size(),
              pieces.size() * ptc::kPayloadSize);
+}
+
+// --join converts, so it does not go with --inspect; it needs a FILE like any conversion.
+void TestJoin::usage()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("NOTES.ptc")), convertDataToPTC("abc", "NOTES")));
+    const Files before = snapshot(dir.path());
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("--join"), QStringLiteral("--inspect"),
+                      QStringLiteral("NOTES.ptc")},
+          QStringList{QStringLiteral("--join"), QStringLiteral("--json"),
+                      QStringLiteral("NOTES.ptc")},
+          QStringList{QStringLiteral("--join")}}) {
+        const Run run = runCli(arguments, dir.path());
+        QCOMPARE(run.exitCode, 2);
+    }
+    QCOMPARE(snapshot(dir.path()), before);
+    const Run help = runCli({QStringLiteral("--help")}, dir.path());
+    QVERIFY(help.out.contains("--join"));
+    QVERIFY2(help.out.contains("does not record how long the original file was"), help.out);
 }
 
 QTEST_GUILESS_MAIN(TestJoin)
