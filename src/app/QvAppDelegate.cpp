@@ -164,8 +164,9 @@ void QvAppDelegate::joinPieces()
         m_pieceChooser ? m_pieceChooser(m_window.get()) : choosePiece(m_window.get());
     if (piece.isEmpty() || m_closing)
         return;
-    m_batches->startJob(
-        1, [piece](ptcdrop::Conversion& conversion) { return conversion.joinSeries({piece}); });
+    m_batches->startJob(1, [piece](ptcdrop::Conversion& conversion, ptcdrop::AlertSink&) {
+        return conversion.joinSeries({piece});
+    });
 }
 
 void QvAppDelegate::showAbout()
