@@ -1083,21 +1083,20 @@ void TestWindow::joinPiecesFromMenu()
     window.delegate.gzipCheckBox()->setChecked(true);
     QString dialogTitle;
     QStringList dialogFilters;
+    QTimer answer;
     if (realDialog) {
         // Answers the dialog as a user would, once it is up.
-        auto answer = std::make_shared<std::function<void()>>();
-        *answer = [&, answer] {
+        QObject::connect(&answer, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr) {
-                QTimer::singleShot(10, *answer);
+            if (dialog == nullptr)
                 return;
-            }
+            answer.stop();
             dialogTitle = dialog->windowTitle();
             dialogFilters = dialog->nameFilters();
             dialog->selectFile(chosen);
             static_cast<QDialog*>(dialog)->accept(); // what the Open button does
-        };
-        QTimer::singleShot(0, *answer);
+        });
+        answer.start(10);
     } else {
         window.delegate.setPieceChooser([&](QWidget* parent) {
             if (parent == window.delegate.window())
