@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # ptcdrop_add_subfolders(): adds every folder below the current one that has a
 # CMakeLists.txt, in name order, so a new test or benchmark area needs no edit here.
 function(ptcdrop_add_subfolders)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Invariant checks for the fuzz targets: a broken invariant aborts, so libFuzzer keeps the input.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the container readers, classification and both extraction paths on arbitrary
 // file bytes, as a dropped file would hand them over.
 #include "FuzzCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: the gunzipper on arbitrary bytes, whole and in chunks, and round trips.
 #include "FuzzCheck.h"
 

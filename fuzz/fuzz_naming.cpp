@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: base names of packed files and the container extension rule on arbitrary
 // UTF-16 paths (lone surrogates and "/" included).
 #include "FuzzCheck.h"

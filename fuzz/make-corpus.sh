@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Regenerates the seed corpus under fuzz/corpus/ with the packer itself (ptcdrop-cli).
 #   fuzz/make-corpus.sh PATH/TO/ptcdrop-cli
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian 12 packages that building, testing and packaging ptcdrop need.
 # Does nothing when they are all present; apt-get update runs only when something is missing.
 set -euo pipefail

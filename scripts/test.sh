@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds and runs the whole test suite: the everyday build, then
 # the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, the window, its
 # worker thread and the conversion under ThreadSanitizer, then the extra checks in
@@ -15,6 +16,7 @@ quick=0
 [ "${1:-}" = "--quick" ] && quick=1
 
 scripts/deps.sh
+scripts/check-spdx.sh
 
 # run_preset PRESET [TARGET...]: configure, build (only the targets named, when any), test.
 run_preset() {

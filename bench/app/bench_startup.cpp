@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up time of ptcdrop: from launching the process to its first painted window, on a
 // private Xvfb server, over several runs.
 //   bench_startup [RUNS]     prints every run, then min, median and max in milliseconds

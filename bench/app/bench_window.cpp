@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ptcdrop window with a start-up probe: prints "first-paint" once the drop area has been
 // painted for the first time, then quits. bench_startup times launch to that line.
 #include "Application.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Whole-process timing of ptcdrop-cli beside gzip -6, md5sum and cp on the same data.
 #   bench/cli/bench-cli.sh PATH/TO/ptcdrop-cli
 # Environment: PTCDROP_BENCH_MIB (size of the large file, default 256), PTCDROP_BENCH_FILES

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of convertDataToPTC, gzippedData and gunzippedData, in bytes per second.
 #include "ContainerBuilder.h"
 #include "Gzip.h"

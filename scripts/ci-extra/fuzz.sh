@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets (preset "fuzz": clang with the sanitizers) and runs each one
 # for a short while on a copy of its seed corpus. A crash or a broken invariant fails the
 # step; the input that caused it is kept under build/fuzz/artifacts/.

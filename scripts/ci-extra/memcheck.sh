@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs ptcdrop-cli of the everyday build (build/default) under valgrind's memcheck over a
 # copy of the fuzz seed corpus, with the gzip switch off and on. Any memory error or
 # definite leak fails the step.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the .deb from build/default and checks what it ships in a throwaway root (the
 # package unpacked into a temporary folder): the desktop entry, the metainfo, the file type,
 # the icons, the man pages, the licence and changelog, and the packaged programs themselves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The worker's alerts, queued to the GUI thread and waited for.
 #include "AlertBridge.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Alerts raised on the batch's worker thread, shown one at a time by the GUI thread.
 #pragma once
 

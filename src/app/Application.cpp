@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window program: reads its own arguments first, then starts Qt and the delegate.
 #include "Application.h"
 

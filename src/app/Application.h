@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window program's start: its command line, the application object and the delegate.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's batch runner: worker thread, alert bridge, progress window, cancel and stop.
 #include "BatchController.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the window's batches on a worker thread: one at a time, with progress and Cancel.
 #pragma once
 

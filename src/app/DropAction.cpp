@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drop area's answer to a drag: link where the window system has it, else copy.
 #include "DropAction.h"
 

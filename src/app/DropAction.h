@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which drag action the drop area answers, given what the source offers and the window system.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message box: no title of its own, the message literally, one OK button.
 #include "MessageBoxAlert.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Alerts of the window: one application-modal message box each, shown as plain text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress window: which file of the batch, how far into it, and Cancel.
 #include "ProgressWindow.h"
 

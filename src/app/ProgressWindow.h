@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window that shows how far a batch has come and offers to cancel it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application delegate: builds the window from MainWindow.ui, runs its batches through
 // the batch controller, and ends the application when the window closes.
 #include "QvAppDelegate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the window: string table, main window from its .ui, the links between them.
 #pragma once
 

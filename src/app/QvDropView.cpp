@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drop area: drag answers, the stored drop batch and the brown fill.
 #include "QvDropView.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The brown drop area: takes a drag of file paths and hands the dropped files on.
 #pragma once
 

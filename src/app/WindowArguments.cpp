@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's command line: [--gzip] [--] FILE..., --help, --version.
 #include "WindowArguments.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window was asked to do on its command line: files to convert, help or version.
 #pragma once
 

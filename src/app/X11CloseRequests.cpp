@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window manager's close request for the main window, seen before Qt's modal blocking.
 #include "X11CloseRequests.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Lets the window manager's close reach the main window while a message box blocks it.
 #pragma once
 

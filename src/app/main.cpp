@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ptcdrop: the desktop window that converts between plain files and PTC containers.
 #include "Application.h"
 

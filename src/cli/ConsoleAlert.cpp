@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes "ptcdrop-cli: " and the message text; nothing waits for a key.
 #include "ConsoleAlert.h"
 

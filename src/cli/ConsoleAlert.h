@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Alerts of the command-line companion: one line each on standard error.
 #pragma once
 

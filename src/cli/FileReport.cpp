@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File inspection: the classification and the field reads of the conversion, without writing.
 #include "FileReport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inspecting files without converting them: what the conversion would see in each one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ptcdrop-cli: converts the given files exactly as one drop on the window would.
 #include "CommandLine.h"
 #include "ConsoleAlert.h"

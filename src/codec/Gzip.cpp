@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zlib wrappers. zlib counts input and output space in 32 bits, so both are handed over in
 // slices of at most 1 GiB: inputs of 4 GiB and more work, and smaller ones produce exactly
 // the bytes a single call would. Decompression is GunzipStream's, fed the whole buffer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-buffer gzip compression and gzip/zlib decompression on zlib.
 #pragma once
 

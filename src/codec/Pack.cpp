@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Field readers over QByteArray; every access is bounded by the buffer's size.
 #include "Pack.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Readers of fixed-width fields at a byte offset of a buffer; the buffer is never changed.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Field appenders over QByteArray.
 #include "UnPack.h"
 

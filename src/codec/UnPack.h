@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Appenders of fixed-width fields to a growable buffer; bytes already there never change.
 #pragma once
 

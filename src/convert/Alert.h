@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one way the conversion tells the user something: a message key and an optional argument.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The container test: a ".ptc" extension in any case plus the case-sensitive signature.
 #include "Classification.h"
 

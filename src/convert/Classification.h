@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Deciding whether a file is a PTC container and which resource it holds.
 #pragma once
 

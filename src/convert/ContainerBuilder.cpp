@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The container builder: digest over a separate block, then the header fields in order.
 #include "ContainerBuilder.h"
 

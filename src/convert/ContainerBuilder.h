@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds one complete "GRP" container from a payload and a name.
 #pragma once
 

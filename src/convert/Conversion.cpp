@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drop batch: the folder refusal, the batch's files and the three handlers, on the engine.
 #include "Conversion.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One drop batch: classifies each path and packs or extracts it beside its source.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Payload extraction from a container in memory. Every range stops at the end of the bytes
 // that were read, so a short or lying container never makes us read or write beyond it.
 #include "Extraction.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Taking the payload out of a container held in memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File reads and writes. Sources are opened with O_NONBLOCK and checked with fstat before
 // reading, so a FIFO or device among the dropped paths is refused instead of blocking.
 #include "FileAccess.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file reads that never hang, for classification and inspection.
 #pragma once
 

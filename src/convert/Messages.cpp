@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message texts. The table is ID-based: the key is the ID, and qtTrId gives the key itself
 // when the table has no entry for it.
 #include "Messages.h"

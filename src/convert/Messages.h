@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message texts from the string table, with the argument put in place of "%@".
 #pragma once
 

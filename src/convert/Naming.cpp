@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Base names of packed files and file names from container name fields.
 #include "Naming.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output names: base names of packed files and file names read from container name fields.
 #pragma once
 

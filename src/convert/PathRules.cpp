@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Path operations. The extension rule differs from QFileInfo's: ".profile" has none, and
 // only the last "." splits.
 #include "PathRules.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Path and name operations with this program's own extension rule.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading a container's fields; short files read their missing bytes as zero.
 #include "PtcFormat.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PTC container format: every constant of the layout, and the fields readers take.
 #pragma once
 

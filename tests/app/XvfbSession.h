@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A private X server for tests and benchmarks: Xvfb on a free display, stopped on exit.
 #pragma once
 

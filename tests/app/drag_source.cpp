@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A drag source for the window tests: a small window that starts a drag of file URLs when
 // pressed, and a screenshot tool for the X server the tests run.
 //   drag_source [--copy-only] FILE...   drag FILE... offering copy|link (or copy only);

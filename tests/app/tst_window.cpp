@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop window on the offscreen platform: drag answers, drops, alerts, painting, start.
 #include "BatchController.h"
 #include "DropAction.h"

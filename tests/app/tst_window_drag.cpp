@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Real drags under Xvfb: the tests' own drag source, the ptcdrop window, xdotool's pointer.
 #include "TestFiles.h"
 #include "XvfbSession.h"

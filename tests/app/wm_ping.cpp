@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asks an X window whether its program is alive, as a window manager does: sends
 // _NET_WM_PING to the window every INTERVAL milliseconds, COUNT times, and prints how long
 // each answer took ("pong <ms>") or "lost" when none came within a second.

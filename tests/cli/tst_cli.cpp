@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests of ptcdrop-cli run as a process: outputs on disk, stderr lines, exit status, --inspect.
 #include "ContainerBuilder.h"
 #include "Gzip.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A QByteArray over a heap block of exactly its size, so AddressSanitizer sees any read
 // past its end (a QByteArray of its own always has a terminator byte after its data).
 #pragma once

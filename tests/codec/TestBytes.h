@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Byte buffers the codec and container tests build their cases from.
 #pragma once
 

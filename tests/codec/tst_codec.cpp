@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests of the field readers and appenders and of the gzip codec.
 #include "Deflater.h"
 #include "ExactBuffer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gzip codec on an input of more than 4 GiB, beyond zlib's 32-bit counts.
 #include "Gzip.h"
 #include "Pack.h"

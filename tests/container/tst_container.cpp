@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests of the container builder and of the fields readers take from a container.
 #include "ContainerBuilder.h"
 #include "ExactBuffer.h"

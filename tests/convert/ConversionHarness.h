@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test fixture: a Conversion whose alerts, gzip switch reads and progress land in one log.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests of the conversion core on real files: classification, naming, packing, extraction,
 // output safety, message texts and the order of events over a batch.
 #include "Classification.h"

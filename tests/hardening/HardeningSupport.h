@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers of the hardening tests: files, folder listings, alert recording, the CLI.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fault injection that holds for root: full disks, folders that vanish, over-long paths,
 // sources that change under the batch, FIFOs and devices, links to folders.
 #include "HardeningSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Property test of the whole conversion: random batches of plain files and random or
 // mangled containers under random names, through the real ptcdrop-cli, with the switch on
 // and off. Set PTCDROP_PROPERTY_SEED to replay a failure, PTCDROP_PROPERTY_BATCHES for more.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The string tables: the language ptcdrop-cli picks from the locale, the key-itself rule and
 // tables that cover every id with the same placeholders as English.
 #include "Alert.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window started under a German locale: its texts and its message boxes are German.
 #include "Alert.h"
 #include "MessageBoxAlert.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file helpers the test areas share: write a fixture, read an output back.
 #pragma once
 
