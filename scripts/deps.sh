@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  qt6-base-dev libgl-dev libxcb1-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   zlib1g-dev libbenchmark-dev
   clang libclang-rt-14-dev valgrind
   xvfb xauth xdotool x11-utils
