@@ -914,7 +914,7 @@ void TestWindow::cancelInsideLargeFile()
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath(QStringLiteral("before.txt")), "before"));
     QByteArray text;
-    for (int line = 0; text.size() < (48 << 20); ++line)
+    for (qint64 line = 0; text.size() < (48 << 20); ++line)
         text += "line " + QByteArray::number(line * 7919 % 100003) + " of a long text\n";
     QVERIFY(writeFile(dir.filePath(QStringLiteral("large.txt")), text));
     text.clear();

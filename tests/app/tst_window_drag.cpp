@@ -199,7 +199,7 @@ void TestWindowDrag::dragEndsWhileBatchRuns()
     QTemporaryDir dir;
     const QString big = dir.filePath(QStringLiteral("big.txt"));
     QByteArray text;
-    for (int line = 0; text.size() < (96 << 20); ++line)
+    for (qint64 line = 0; text.size() < (96 << 20); ++line)
         text += "line " + QByteArray::number(line * 7919 % 100003) + " of a long text file\n";
     QVERIFY(writeFile(big, text));
     text.clear();
