@@ -6,10 +6,20 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+
+#include <csignal>
+#include <sys/prctl.h>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
 #include <QThread>
+
+// A test that crashes must not leave its X server and windows running: they would hold
+// the test's output open, and CTest would wait for them until its timeout.
+inline void endWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
 
 class XvfbSession
 {
@@ -48,6 +58,7 @@ public:
                 continue;
             m_display = QStringLiteral(":%1").arg(display);
             m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            endWithParent(m_server);
             m_server.start(QStringLiteral("Xvfb"),
                            {m_display, QStringLiteral("-screen"), QStringLiteral("0"),
                             QStringLiteral("1024x600x24"), QStringLiteral("-nolisten"),
@@ -77,7 +88,8 @@ public:
         QProcessEnvironment env;
         const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
         for (const char* name :
-             {"PATH", "HOME", "LANG", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+             {"PATH", "HOME", "LANG", "LD_LIBRARY_PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS",
+              "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
             if (system.contains(QString::fromLatin1(name)))
                 env.insert(QString::fromLatin1(name), system.value(QString::fromLatin1(name)));
         }

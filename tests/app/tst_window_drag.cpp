@@ -33,6 +33,7 @@ public:
     Program(const XvfbSession& x, const QString& path, const QStringList& arguments)
     {
         m_process.setProcessEnvironment(x.environment());
+        endWithParent(m_process);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(path, arguments);
     }
