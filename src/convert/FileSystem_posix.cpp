@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
@@ -49,6 +50,12 @@ struct Block
 struct Registry
 {
     std::array<std::atomic<Block*>, kMaxBlocks> blocks{};
+    // An interrupt is being handled: no new name may appear. Together with `creating`, the
+    // count of names being made right now, this lets the handler wait until every name
+    // that can still appear has, before it removes them (another thread may be making one
+    // while the handler runs; the process ends as soon as the handler is done).
+    std::atomic<bool> dying{false};
+    std::atomic<int> creating{0};
     std::mutex mutex; // allocation only; the handler never takes it
     std::vector<qint32> freeSlots;
     qint32 nextSlot = 0;
@@ -104,10 +111,42 @@ void releaseName(qint32 index)
     list.freeSlots.push_back(index);
 }
 
+// Brackets the making of one hidden name (registration and the call that creates it). Not
+// valid when an interrupt is being handled: the caller then makes no name.
+class NameCreation
+{
+public:
+    NameCreation() : m_list(registry())
+    {
+        m_list.creating.fetch_add(1);
+        m_valid = !m_list.dying.load();
+        if (!m_valid)
+            m_list.creating.fetch_sub(1);
+    }
+    ~NameCreation()
+    {
+        if (m_valid)
+            m_list.creating.fetch_sub(1);
+    }
+    NameCreation(const NameCreation&) = delete;
+    NameCreation& operator=(const NameCreation&) = delete;
+    bool isValid() const { return m_valid; }
+
+private:
+    Registry& m_list;
+    bool m_valid = false;
+};
+
 // Only async-signal-safe calls from here on.
 void removeRegisteredNames()
 {
     Registry& list = registry();
+    list.dying.store(true);
+    // Names other threads are making now are waited for (briefly: one open or link call).
+    for (int round = 0; round < 2000 && list.creating.load() > 0; ++round) {
+        const timespec pause{0, 100000};
+        ::nanosleep(&pause, nullptr);
+    }
     for (auto& entry : list.blocks) {
         Block* block = entry.load(std::memory_order_acquire);
         if (!block)
@@ -192,6 +231,9 @@ bool nameUnnamed(Temporary& temporary)
 {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray name = hiddenName();
+        const NameCreation creation;
+        if (!creation.isValid())
+            return false;
         const qint32 slot = registerName(temporary.folder, name);
         if (linkUnnamed(temporary.handle.get(), temporary.folder, name)) {
             temporary.name = name;
@@ -351,6 +393,9 @@ std::optional<Temporary> createTemporary(const Handle& folder, bool named)
 #endif
     for (int attempt = 0; attempt < 16 && !temporary.handle.isOpen(); ++attempt) {
         const QByteArray name = hiddenName();
+        const NameCreation creation;
+        if (!creation.isValid())
+            return std::nullopt;
         // Registered before it exists, so that no interrupt can come between the two.
         const qint32 slot = registerName(folder.get(), name);
         temporary.handle = Handle(::openat(folder.get(), name.constData(),
