@@ -84,7 +84,15 @@ bool BatchController::startJob(qsizetype fileCount, Job job)
             if (progress.step == BatchProgress::Step::WithinFile &&
                 progress.fileIndex != m_progress.fileIndex)
                 return; // a file prepared ahead of the one the batch is at
-            m_progress = progress;
+            // Field by field, the name as a copy of its own: text shared with a worker's
+            // temporary would be released on whichever thread lets go of it last.
+            const QString name =
+                m_progress.fileName == progress.fileName
+                    ? m_progress.fileName
+                    : QString(progress.fileName.constData(), progress.fileName.size());
+            m_progress =
+                BatchProgress{progress.step,      progress.fileIndex,  progress.fileCount,    name,
+                              progress.bytesDone, progress.bytesTotal, progress.piecesWritten};
         });
         const BatchSummary summary = job(conversion, m_bridge);
         {
