@@ -18,7 +18,8 @@ runs=${PTCDROP_BENCH_RUNS:-5}
 work=${PTCDROP_BENCH_DIR:-$(mktemp -d /dev/shm/ptcdrop-engine.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
-for tool in farm-bench pigz strace /usr/bin/time python3; do
+pairs="python3 $(dirname "$(realpath "$0")")/../pairs.py"
+for tool in pigz strace /usr/bin/time python3; do
   command -v "$tool" >/dev/null || { echo "bench-engine: $tool is needed" >&2; exit 1; }
 done
 
@@ -52,11 +53,12 @@ ensure_text() {
   make_text "$text" 256
 }
 
-ratio() { # NAME A B: A's time over B's, pair by pair; A and B are shell commands
+ratio() { # NAME A B [SETUP]: A's time over B's, pair by pair; A, B and SETUP (untimed,
+           # before every run) are shell commands
   echo "== $1"
   echo "   A: $2"
   echo "   B: $3"
-  farm-bench -n "$runs" --timeout 3000 --vs "sh -c '$3'" -- sh -c "$2"
+  $pairs -n "$runs" ${4:+--before "$4"} "$2" "$3"
 }
 
 for figure in "${figures[@]}"; do
@@ -76,7 +78,13 @@ for i in range(10000):
     with open(os.path.join(sys.argv[1], "f%05d.dat" % i), "wb") as out:
         out.write(random.randbytes(random.randint(0, 3072)))
 PY
-    ratio "pack 10,000 files of 0-3 KiB, --jobs 2 against --jobs 1" \
+    # Packed into a folder without outputs, as a folder is packed the first time; then
+    # again over the outputs of the run before, which replaces each one.
+    ratio "pack 10,000 files of 0-3 KiB, --jobs 2 against --jobs 1, new outputs" \
+      "cd $work/small && exec $cli --jobs 2 f*.dat" \
+      "cd $work/small && exec $cli --jobs 1 f*.dat" \
+      "find $work/small -name 'F*.ptc' -delete"
+    ratio "pack 10,000 files of 0-3 KiB, --jobs 2 against --jobs 1, replacing outputs" \
       "cd $work/small && exec $cli --jobs 2 f*.dat" \
       "cd $work/small && exec $cli --jobs 1 f*.dat"
     ;;

@@ -15,7 +15,7 @@ text_gib=${PTCDROP_BENCH_TEXT_GIB:-1}
 work=${PTCDROP_BENCH_DIR:-$(mktemp -d /dev/shm/ptcdrop-join.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
-for tool in farm-bench gzip /usr/bin/time base64; do
+for tool in gzip /usr/bin/time base64 python3; do
   command -v "$tool" >/dev/null || { echo "bench-join: $tool is needed" >&2; exit 1; }
 done
 
@@ -47,6 +47,6 @@ cmp "$work/text/DATA.txt" "$work/text/reference.txt" && echo "   the joined file
 rm "$work/text/DATA.txt" "$work/text/reference.txt"
 
 echo "== time of --join --gzip (A) over gzip -d of the same stream in one file (B)"
-farm-bench -n "$runs" --timeout 3000 \
-  --vs "sh -c \"gzip -dc <'$work/text/data.gz' >'$work/text/reference.txt'\"" \
-  -- "$cli" --join --gzip "$work/text/DATA_0.ptc"
+python3 "$(dirname "$(realpath "$0")")/../pairs.py" -n "$runs" \
+  "'$cli' --join --gzip '$work/text/DATA_0.ptc'" \
+  "gzip -dc <'$work/text/data.gz' >'$work/text/reference.txt'"

@@ -60,7 +60,7 @@ public:
         : m_files(files), m_settings(settings), m_results(size_t(files.size()))
     {
         m_jobs = std::max(1, settings.jobs);
-        m_window = m_jobs == 1 ? 1 : 2 * m_jobs;
+        m_window = m_jobs == 1 ? 1 : 16 * m_jobs;
         // Every file in flight may hold this many outputs open; the rest of the budget is
         // kept for sources, folders and the front end.
         const qint64 budget = fs::descriptorBudget() - 320;
@@ -68,10 +68,6 @@ public:
         m_context.folder = [this](const QString& path) { return m_folders.get(path); };
         m_context.gzipSwitch = settings.gzipSwitch;
         m_context.cancel = settings.cancel;
-        for (const BatchFile& file : files) {
-            if (file.identity)
-                m_protected.insert(*file.identity);
-        }
     }
 
     BatchSummary run();
@@ -234,6 +230,12 @@ BatchSummary Batch::run()
         for (int i = 1; i < m_jobs; ++i)
             pool.emplace_back([this] { workerLoop(); });
     }
+    // Needed at the first commit only: the pool starts on the first files meanwhile.
+    m_protected.reserve(count);
+    for (const BatchFile& file : m_files) {
+        if (file.identity)
+            m_protected.insert(*file.identity);
+    }
     for (qsizetype index = 0; index < count; ++index) {
         if (cancelled()) {
             m_summary.cancelled = true;
@@ -246,14 +248,18 @@ BatchSummary Batch::run()
             prepared = prepare(index, work);
         } else {
             std::unique_lock lock(m_mutex);
+            // Until this file is ready, this thread prepares whichever file is next to
+            // start, this one or a later one: with many small files, waiting here would
+            // leave one core to do all of the preparing.
             while (!m_results[size_t(index)]) {
-                if (m_nextFile == index && mayStart(index)) {
-                    ++m_nextFile;
+                if (mayStart(m_nextFile)) {
+                    const qsizetype next = m_nextFile++;
                     lock.unlock();
                     PooledPieces work(*this);
-                    PreparedFile own = prepare(index, work);
+                    PreparedFile own = prepare(next, work);
                     lock.lock();
-                    m_results[size_t(index)] = std::move(own);
+                    m_results[size_t(next)] = std::move(own);
+                    m_changed.notify_all();
                 } else if (!m_pieces.empty()) {
                     std::function<void()> task = std::move(m_pieces.front());
                     m_pieces.pop_front();
@@ -284,7 +290,10 @@ BatchSummary Batch::run()
         prepared.reset();
         const std::lock_guard lock(m_mutex);
         m_committed = index + 1;
-        m_changed.notify_all();
+        // The pool is woken once room for several files has opened, not at every commit:
+        // a pool that keeps the window full would otherwise sleep and wake once per file.
+        if (m_nextFile - m_committed <= m_window / 2)
+            m_changed.notify_all();
     }
     {
         const std::lock_guard lock(m_mutex);
