@@ -57,10 +57,11 @@ class Batch
 
 public:
     Batch(const QList<BatchFile>& files, const BatchSettings& settings)
-        : m_files(files), m_settings(settings), m_results(size_t(files.size()))
+        : m_files(files), m_settings(settings)
     {
         m_jobs = std::max(1, settings.jobs);
         m_window = m_jobs == 1 ? 1 : 16 * m_jobs;
+        m_results = std::vector<std::optional<PreparedFile>>(size_t(m_window));
         // Every file in flight may hold this many outputs open; the rest of the budget is
         // kept for sources, folders and the front end.
         const qint64 budget = fs::descriptorBudget() - 320;
@@ -99,6 +100,12 @@ private:
                 qint64 pieces = 0);
     void workerLoop();
     bool mayStart(qsizetype index) const;
+    // Small enough at the batch's start to be converted in a moment (a few milliseconds).
+    bool isSmall(qsizetype index) const
+    {
+        return m_files[index].size >= 0 && m_files[index].size <= kSmallFile;
+    }
+    static constexpr qint64 kSmallFile = qint64(256) << 10;
 
     const QList<BatchFile>& m_files;
     const BatchSettings& m_settings;
@@ -124,7 +131,13 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::function<void()>> m_pieces;
+    // Files prepared and not yet committed, by batch index modulo the window: a slot is
+    // taken again only once its file is committed.
     std::vector<std::optional<PreparedFile>> m_results;
+    std::optional<PreparedFile>& resultOf(qsizetype index)
+    {
+        return m_results[size_t(index % m_window)];
+    }
     qsizetype m_nextFile = 0;
     qsizetype m_committed = 0;
     bool m_stopping = false;
@@ -212,7 +225,7 @@ void Batch::workerLoop()
             PooledPieces work(*this);
             PreparedFile prepared = prepare(index, work);
             lock.lock();
-            m_results[size_t(index)] = std::move(prepared);
+            resultOf(index) = std::move(prepared);
             m_changed.notify_all();
             continue;
         }
@@ -248,17 +261,19 @@ BatchSummary Batch::run()
             prepared = prepare(index, work);
         } else {
             std::unique_lock lock(m_mutex);
-            // Until this file is ready, this thread prepares whichever file is next to
-            // start, this one or a later one: with many small files, waiting here would
-            // leave one core to do all of the preparing.
-            while (!m_results[size_t(index)]) {
-                if (mayStart(m_nextFile)) {
-                    const qsizetype next = m_nextFile++;
+            // Until this file is ready, this thread prepares the file next to start: this
+            // one, or a later one that is small, so that with many small files both cores
+            // prepare. A large later file is left to the pool: converting it here would
+            // hold back the commits, alerts and progress of the files before it.
+            while (!resultOf(index)) {
+                const qsizetype next = m_nextFile;
+                if (mayStart(next) && (next == index || isSmall(next))) {
+                    ++m_nextFile;
                     lock.unlock();
                     PooledPieces work(*this);
                     PreparedFile own = prepare(next, work);
                     lock.lock();
-                    m_results[size_t(next)] = std::move(own);
+                    resultOf(next) = std::move(own);
                     m_changed.notify_all();
                 } else if (!m_pieces.empty()) {
                     std::function<void()> task = std::move(m_pieces.front());
@@ -270,8 +285,8 @@ BatchSummary Batch::run()
                     m_changed.wait(lock);
                 }
             }
-            prepared = std::move(m_results[size_t(index)]);
-            m_results[size_t(index)].reset();
+            prepared = std::move(resultOf(index));
+            resultOf(index).reset();
         }
         // Prepared ahead, while an earlier file was still being done (its alert up, say),
         // with a gzip switch that has been turned since: done again as the switch now

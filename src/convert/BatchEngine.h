@@ -33,6 +33,7 @@ struct BatchFile
     Handling handling = Handling::Classify;
     // Its identity at the start, links followed; none when it did not exist then.
     std::optional<fs::FileIdentity> identity;
+    qint64 size = -1; // its size then, when known
 };
 
 // With one job, each file is prepared and committed before the next is opened, on the

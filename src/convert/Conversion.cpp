@@ -50,15 +50,6 @@ QList<std::optional<fs::PathInfo>> lookAt(const QStringList& files, int jobs)
     return infos;
 }
 
-QList<std::optional<PathIdentity>> identitiesOf(const QList<std::optional<fs::PathInfo>>& infos)
-{
-    QList<std::optional<PathIdentity>> known;
-    known.reserve(infos.size());
-    for (const std::optional<fs::PathInfo>& info : infos)
-        known.append(info ? std::optional(info->identity) : std::nullopt);
-    return known;
-}
-
 } // namespace
 
 BatchSummary Conversion::convertDrop(const QStringList& files)
@@ -75,21 +66,26 @@ BatchSummary Conversion::convertDrop(const QStringList& files)
         summary.alertsShown = 1;
         return summary;
     }
-    return run(files, identitiesOf(infos));
+    return run(files, infos);
 }
 
 BatchSummary Conversion::writeToFiles(const QStringList& files)
 {
-    return run(files, identitiesOf(lookAt(files, m_jobs)));
+    return run(files, lookAt(files, m_jobs));
 }
 
 BatchSummary Conversion::run(const QStringList& files,
-                             const QList<std::optional<PathIdentity>>& known)
+                             const QList<std::optional<fs::PathInfo>>& known)
 {
     QList<BatchFile> batch;
     batch.reserve(files.size());
-    for (qsizetype i = 0; i < files.size(); ++i)
-        batch.append(BatchFile{files[i], Handling::Classify, known[i]});
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        BatchFile& file = batch.emplaceBack(BatchFile{files[i], Handling::Classify, {}});
+        if (known[i]) {
+            file.identity = known[i]->identity;
+            file.size = known[i]->size;
+        }
+    }
     return runBatch(batch, BatchSettings{m_alerts, m_gzipSwitch, m_progress, m_cancel, m_jobs});
 }
 

@@ -94,7 +94,7 @@ public:
     void writePRGTXTToFile(const QString& path);
 
 private:
-    BatchSummary run(const QStringList& files, const QList<std::optional<PathIdentity>>& known);
+    BatchSummary run(const QStringList& files, const QList<std::optional<fs::PathInfo>>& known);
     void handle(const QString& path, int handling);
 
     AlertSink& m_alerts;

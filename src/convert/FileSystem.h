@@ -55,6 +55,7 @@ struct PathInfo
 {
     bool isDirectory = false;
     FileIdentity identity;
+    qint64 size = 0;
 };
 std::optional<PathInfo> pathInfo(const QString& path);
 

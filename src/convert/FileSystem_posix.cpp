@@ -286,7 +286,7 @@ std::optional<PathInfo> pathInfo(const QString& path)
     struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
-    return PathInfo{S_ISDIR(info.st_mode), identityFrom(info)};
+    return PathInfo{S_ISDIR(info.st_mode), identityFrom(info), qint64(info.st_size)};
 }
 
 std::optional<Handle> openFolder(const QString& path)
