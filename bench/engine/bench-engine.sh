@@ -90,7 +90,11 @@ PY
     ;;
   jobs-large)
     ensure_text
-    ratio "pack 256 MiB with gzip off, --jobs 2 against --jobs 1" \
+    ratio "pack 256 MiB with gzip off, --jobs 2 against --jobs 1, new outputs" \
+      "cd $work/large && exec $cli --jobs 2 text.txt" \
+      "cd $work/large && exec $cli --jobs 1 text.txt" \
+      "find $work/large -name 'TEXT*.ptc' -delete"
+    ratio "pack 256 MiB with gzip off, --jobs 2 against --jobs 1, replacing outputs" \
       "cd $work/large && exec $cli --jobs 2 text.txt" \
       "cd $work/large && exec $cli --jobs 1 text.txt"
     ;;

@@ -118,6 +118,9 @@ private:
     // An output's identity is looked up only once some later output finds its name taken
     // (most batches write only new names), so committing costs no extra system call.
     bool isProtected(const fs::Target& target);
+    // Runs `step` for every index below `count`, shared with the pool when there is one.
+    void forEachShared(size_t count, const std::function<void(size_t)>& step);
+    bool m_pooled = false;
     void noteCommitted(const std::shared_ptr<const fs::Handle>& folder, const QByteArray& name);
     QSet<fs::FileIdentity> m_protected;
     struct CommittedNames
@@ -147,7 +150,7 @@ void Batch::PooledPieces::submit(std::function<void()> task)
 {
     {
         std::unique_lock lock(m_batch.m_mutex);
-        if (m_outstanding < 2 * m_batch.m_jobs) {
+        if (m_outstanding < 8 * m_batch.m_jobs) {
             ++m_outstanding;
             m_batch.m_pieces.push_back([this, task = std::move(task)] {
                 task();
@@ -242,6 +245,7 @@ BatchSummary Batch::run()
     if (m_jobs > 1 && count > 0) {
         for (int i = 1; i < m_jobs; ++i)
             pool.emplace_back([this] { workerLoop(); });
+        m_pooled = true;
     }
     // Needed at the first commit only: the pool starts on the first files meanwhile.
     m_protected.reserve(count);
@@ -358,42 +362,75 @@ void Batch::commitOutputs(PreparedFile& file)
     // What stands at each output's name. An output never replaces a file of the batch nor
     // an output this batch wrote before; when one of a file's outputs would, none of them
     // is written, so that no series ends up mixed from two files.
-    std::vector<fs::Target> targets;
-    targets.reserve(file.outputs.size());
+    // With many outputs (a long series), the looks and what replacing needs before the
+    // renames (a flush each) are shared with the pool; the renames stay here, in order.
+    std::vector<fs::Target> targets(file.outputs.size());
+    forEachShared(file.outputs.size(), [&](size_t i) {
+        const PreparedOutput& output = file.outputs[i];
+        if (output.temporary)
+            targets[i] = fs::inspectTarget(*file.folder, QFile::encodeName(output.fileName));
+    });
     bool refused = false;
-    for (const PreparedOutput& output : file.outputs) {
-        targets.push_back(output.temporary
-                              ? fs::inspectTarget(*file.folder, QFile::encodeName(output.fileName))
-                              : fs::Target{});
-        refused = refused || isProtected(targets.back());
+    for (const fs::Target& target : targets)
+        refused = refused || isProtected(target);
+    if (!refused) {
+        forEachShared(file.outputs.size(), [&](size_t i) {
+            PreparedOutput& output = file.outputs[i];
+            if (output.temporary && targets[i].exists)
+                fs::readyToReplace(*output.temporary, *file.folder, targets[i]);
+        });
     }
-    QStringList failed;
+    // A file's outputs go into place together: an interrupt waits until they are. The
+    // renames stay on this thread: in one folder, the kernel does them one at a time, and
+    // a second thread would only spin on the folder's lock.
+    std::vector<char> committed(file.outputs.size(), 0);
     {
-        // A file's outputs go into place together: an interrupt waits until they are.
         std::optional<fs::InterruptHold> hold;
         if (file.outputs.size() > 1 && !refused)
             hold.emplace();
         for (size_t i = 0; i < file.outputs.size(); ++i) {
             PreparedOutput& output = file.outputs[i];
-            bool committed = false;
             if (output.temporary && !refused) {
-                const QByteArray name = QFile::encodeName(output.fileName);
-                if (fs::commit(*output.temporary, *file.folder, name, targets[i]) ==
-                    fs::CommitResult::Committed) {
-                    noteCommitted(file.folder, name);
-                    ++m_summary.outputsWritten;
-                    committed = true;
-                }
+                committed[i] = fs::commit(*output.temporary, *file.folder,
+                                          QFile::encodeName(output.fileName),
+                                          targets[i]) == fs::CommitResult::Committed;
             }
             output.temporary.reset();
-            if (!committed)
-                failed.append(output.fileName);
+        }
+    }
+    QStringList failed;
+    for (size_t i = 0; i < file.outputs.size(); ++i) {
+        if (committed[i]) {
+            noteCommitted(file.folder, QFile::encodeName(file.outputs[i].fileName));
+            ++m_summary.outputsWritten;
+        } else {
+            failed.append(file.outputs[i].fileName);
         }
     }
     for (const QString& name : failed)
         alert(Alert{QString::fromLatin1(keys::kSave), name});
     if (failed.isEmpty() && !file.outputs.empty())
         ++m_summary.filesConverted;
+}
+
+void Batch::forEachShared(size_t count, const std::function<void(size_t)>& step)
+{
+    constexpr size_t kLeast = 16; // fewer are done here: handing them over costs more
+    if (!m_pooled || count < 2 * kLeast) {
+        for (size_t i = 0; i < count; ++i)
+            step(i);
+        return;
+    }
+    PooledPieces work(*this);
+    const size_t share = std::max(kLeast, count / size_t(4 * m_jobs));
+    for (size_t begin = 0; begin < count; begin += share) {
+        const size_t end = std::min(count, begin + share);
+        work.submit([&step, begin, end] {
+            for (size_t i = begin; i < end; ++i)
+                step(i);
+        });
+    }
+    work.waitForAll();
 }
 
 bool Batch::isProtected(const fs::Target& target)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The container builder: digest over a separate block, then the header fields in order.
+// The container builder: the header fields in order, then the digest of the digested block.
 #include "ContainerBuilder.h"
 
 #include "PtcFormat.h"
@@ -7,20 +7,16 @@
 
 #include <QCryptographicHash>
 
+#include <algorithm>
+
 namespace ptcdrop {
 
 QByteArray convertDataToPTC(QByteArrayView payload, QByteArrayView name)
 {
     using namespace ptc;
 
-    QByteArray block;
-    block.reserve(kDigestBlockSize);
-    block.append(kDigestPrefix);
-    unpack(block, kResourceHeader, kResourceHeaderLength);
-    block.append(payload);
-    seek(block, quint32(kDigestBlockSize));
-    const QByteArray digest = QCryptographicHash::hash(block, QCryptographicHash::Md5);
-
+    // The digested block is the digest prefix followed by the container from the resource
+    // header on, so the container is built once and digested in place.
     QByteArray container;
     container.reserve(kContainerSize);
     unpack(container, kSignature, kSignatureLength);
@@ -29,11 +25,12 @@ QByteArray convertDataToPTC(QByteArrayView payload, QByteArrayView name)
     unpack_C(container, kFixedByte);
     seek(container, quint32(kNameOffset));
     unpack(container, name, kNameLength);
-    container.append(digest);
     seek(container, quint32(kDigestedOffset));
     unpack(container, kResourceHeader, kResourceHeaderLength);
     container.append(payload);
     seek(container, quint32(kContainerSize));
+    const QByteArray digest = containerDigest(container);
+    std::copy(digest.cbegin(), digest.cend(), container.begin() + kDigestOffset);
     return container;
 }
 

@@ -41,14 +41,15 @@ public:
     bool failed() const { return m_failed; }
 
     // Up to `length` more bytes, fewer only at the size's end; sets failed() when the file
-    // ended early, grew, or could not be read.
-    QByteArray read(qint64 length)
+    // ended early, grew, or could not be read. The bytes go into `reuse`'s memory when it
+    // is large enough: a buffer allocated afresh for each slice costs more than the read.
+    QByteArray read(qint64 length, QByteArray reuse = QByteArray())
     {
         const qint64 want = std::min(length, m_source.size - m_done);
         // A file read whole by one call is asked for one byte more: when none comes, the
         // file did not grow, and no second look at its size is needed.
         const bool probe = m_done == 0 && want == m_source.size;
-        QByteArray bytes;
+        QByteArray bytes = std::move(reuse);
         try {
             bytes.resize(qsizetype(want + (probe ? 1 : 0)));
         } catch (const std::bad_alloc&) {
@@ -165,7 +166,7 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
                     return failed(std::move(file), work, compressionFailed);
                 cutter.append(packed, toPool);
             } else {
-                cutter.append(chunk, toPool);
+                cutter.append(std::move(chunk), toPool);
             }
         }
         if (context.progress)
@@ -174,7 +175,9 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
             break;
         if (isCancelled(context))
             return cancelled(std::move(file), work);
-        chunk = reader.read(kChunk);
+        // Unpacked, the source is cut as it is: read a piece at a time, each slice becomes
+        // a payload as it stands, with no copy through a larger buffer.
+        chunk = gzip ? reader.read(kChunk, std::move(chunk)) : reader.read(cutter.room());
         if (reader.failed())
             return failed(std::move(file), work, alertOf(keys::kRead, fileName));
     }

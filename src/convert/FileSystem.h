@@ -102,6 +102,7 @@ public:
     Handle handle;    // open while being written, and after when unnamed
     QByteArray name;  // the hidden name, when it has one
     qint32 slot = -1; // its entry in the interrupt clean-up list
+    bool readied = false; // readyToReplace() has been done
 };
 
 // A new temporary in `folder`. With `named`, it gets a hidden name at once (used when a
@@ -136,6 +137,10 @@ enum class CommitResult
 // flushed first, so that a crash leaves the old file or the whole new one.
 CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray& name,
                     const Target& target);
+// The part of commit() over an existing `target` that comes before the rename: the
+// permissions, the flush and a hidden name. Done ahead (on another thread, say), it leaves
+// commit() one rename; false when it failed, and commit() then fails too.
+bool readyToReplace(Temporary& temporary, const Handle& folder, const Target& target);
 // Puts an open temporary in place under `name` only if nothing stands there: one system
 // call where the name is free, the common case. Taken: nothing was changed, and commit()
 // decides what to do with the entry that is there.

@@ -254,6 +254,7 @@ void forget(Temporary& temporary)
     temporary.slot = -1;
     temporary.name.clear();
     temporary.handle = Handle();
+    temporary.readied = false;
 }
 
 } // namespace
@@ -366,6 +367,7 @@ Temporary& Temporary::operator=(Temporary&& other) noexcept
         handle = std::move(other.handle);
         name = std::exchange(other.name, QByteArray());
         slot = std::exchange(other.slot, -1);
+        readied = std::exchange(other.readied, false);
     }
     return *this;
 }
@@ -466,23 +468,36 @@ Target inspectTarget(const Handle& folder, const QByteArray& name)
     return target;
 }
 
+bool readyToReplace(Temporary& temporary, const Handle& folder, const Target& target)
+{
+    if (temporary.readied)
+        return true;
+    // The flush and the permissions need the file open; a named one closed to spare
+    // descriptors is opened once more for it.
+    Handle reopened;
+    int fd = temporary.handle.get();
+    if (fd < 0) {
+        reopened =
+            Handle(::openat(folder.get(), temporary.name.constData(), O_WRONLY | O_CLOEXEC));
+        fd = reopened.get();
+    }
+    bool ok = fd >= 0 && (!target.regularFile || ::fchmod(fd, target.permissions) == 0) &&
+              flushData(fd);
+    // An unnamed file can only be linked to a free name: it is renamed over the old entry
+    // from a hidden name.
+    if (ok && temporary.name.isEmpty())
+        ok = nameUnnamed(temporary);
+    temporary.readied = ok;
+    return ok;
+}
+
 CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray& name,
                     const Target& target)
 {
     const int dir = folder.get();
     bool ok = true;
-    if (target.exists) {
-        // The flush and the permissions need the file open; a named one closed to spare
-        // descriptors is opened once more for it.
-        Handle reopened;
-        int fd = temporary.handle.get();
-        if (fd < 0) {
-            reopened = Handle(::openat(dir, temporary.name.constData(), O_WRONLY | O_CLOEXEC));
-            fd = reopened.get();
-        }
-        ok = fd >= 0 && (!target.regularFile || ::fchmod(fd, target.permissions) == 0) &&
-             flushData(fd);
-    }
+    if (target.exists)
+        ok = readyToReplace(temporary, folder, target);
     if (ok && temporary.name.isEmpty()) {
         // An unnamed file can only be linked to a free name: straight in when nothing is
         // there, else under a hidden name first and renamed over the old entry.

@@ -33,6 +33,22 @@ void PieceCutter::append(QByteArrayView packed, const Emit& sink)
     }
 }
 
+void PieceCutter::append(QByteArray&& packed, const Emit& sink)
+{
+    if (!m_buffer.isEmpty() || packed.size() != ptc::kPayloadSize) {
+        append(QByteArrayView(packed), sink);
+        return;
+    }
+    m_buffer = std::move(packed);
+    m_multiPiece = true;
+    sink(take(ptc::kPayloadSize));
+}
+
+qsizetype PieceCutter::room() const
+{
+    return ptc::kPayloadSize - m_buffer.size();
+}
+
 void PieceCutter::finish(const Emit& sink)
 {
     sink(take(m_buffer.size()));

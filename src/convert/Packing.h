@@ -34,6 +34,11 @@ public:
     explicit PieceCutter(QString path);
 
     void append(QByteArrayView packed, const Emit& sink);
+    // The same; a whole piece arriving alone becomes its payload without a copy.
+    void append(QByteArray&& packed, const Emit& sink);
+    // Bytes still wanted before the next piece is complete: slices of this length keep
+    // the pieces whole.
+    qsizetype room() const;
     // The last piece, possibly empty.
     void finish(const Emit& sink);
 
