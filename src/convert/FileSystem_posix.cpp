@@ -210,13 +210,20 @@ bool flushData(int fd)
 bool linkUnnamed(int fd, int folder, const QByteArray& name)
 {
 #ifdef O_TMPFILE
+    // The direct form costs half of the one through /proc, but kernels before 6.10 refuse
+    // it (ENOENT) to a process without the right to search by descriptor. Their answer
+    // does not change while the process runs, so it is asked once: a process-wide note
+    // of what the kernel allows, like the clean-up list above.
+    static std::atomic<bool> directRefused{false};
+    if (!directRefused.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL)
+            return false;
+        directRefused.store(true, std::memory_order_relaxed);
+    }
     const QByteArray proc = "/proc/self/fd/" + QByteArray::number(fd);
-    if (::linkat(AT_FDCWD, proc.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
-        return true;
-    if (errno != ENOENT)
-        return false;
-    // No /proc: the direct form, which needs the right to search by descriptor.
-    return ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
+    return ::linkat(AT_FDCWD, proc.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0;
 #else
     Q_UNUSED(fd);
     Q_UNUSED(folder);
