@@ -203,8 +203,12 @@ PreparedFile Batch::prepare(qsizetype index, PieceWork& work)
 
 bool Batch::mayStart(qsizetype index) const
 {
-    return index < m_files.size() && index < m_committed + m_window &&
-           (m_files[index].identity || index == m_committed);
+    // Many small files may be prepared ahead, only a few others: while an alert holds up
+    // the commits, the files done ahead wait as temporaries on the disk.
+    if (index >= m_files.size())
+        return false;
+    const qsizetype ahead = isSmall(index) ? m_window : std::min<qsizetype>(m_window, 2 * m_jobs);
+    return index < m_committed + ahead && (m_files[index].identity || index == m_committed);
 }
 
 void Batch::workerLoop()
