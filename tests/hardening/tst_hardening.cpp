@@ -108,6 +108,7 @@ private slots:
     void sourceVanishesMidBatch();
     void specialFilesNeverHang_data();
     void specialFilesNeverHang();
+    void linkToFolderRefusesBatch_data();
     void linkToFolderRefusesBatch();
     void alertStaysOneLine_data();
     void alertStaysOneLine();
@@ -445,22 +446,37 @@ void HardeningTest::specialFilesNeverHang()
 }
 
 // A link to a folder counts as a folder: one "Directory" line and nothing converted, not
-// even the files before it.
+// even the files before it. Among thousands of files, the paths are looked at by every
+// job, each taking its share; the link comes last, in the second job's share.
+void HardeningTest::linkToFolderRefusesBatch_data()
+{
+    QTest::addColumn<int>("filesBefore");
+    QTest::newRow("among a few files") << 1;
+    QTest::newRow("after thousands of files, two jobs") << 2999;
+}
+
 void HardeningTest::linkToFolderRefusesBatch()
 {
+    QFETCH(int, filesBefore);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(QDir().mkdir(dir.filePath(QStringLiteral("folder"))));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("folder/inner.txt")), "inner"));
     QVERIFY(
         QFile::link(dir.filePath(QStringLiteral("folder")), dir.filePath(QStringLiteral("link"))));
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("a.txt")), "a"));
+    QStringList arguments{QStringLiteral("--jobs"), QStringLiteral("2")};
+    for (int i = 0; i < filesBefore; ++i) {
+        const QString path = dir.filePath(QStringLiteral("a%1.txt").arg(i));
+        QVERIFY(writeFile(path, "a"));
+        arguments.append(path);
+    }
+    arguments.append(dir.filePath(QStringLiteral("link")));
     QVERIFY(writeFile(dir.filePath(QStringLiteral("b.ptc")), convertDataToPTC("b", "B")));
+    if (filesBefore < 10)
+        arguments.append(dir.filePath(QStringLiteral("b.ptc")));
     const QMap<QString, QByteArray> before = snapshot(dir.path());
 
-    const CliRun run =
-        runCli({dir.filePath(QStringLiteral("a.txt")), dir.filePath(QStringLiteral("link")),
-                dir.filePath(QStringLiteral("b.ptc"))});
+    const CliRun run = runCli(arguments);
     QVERIFY(run.finished);
     QCOMPARE(run.errorLines, QStringList({cliLine(keys::kDirectory, std::nullopt)}));
     QCOMPARE(run.exitCode, 1);
