@@ -473,16 +473,8 @@ void Batch::report(BatchProgress::Step step, qsizetype index, qint64 done, qint6
 {
     if (!m_settings.progress)
         return;
-    BatchProgress progress;
-    progress.step = step;
-    progress.fileIndex = index;
-    progress.fileCount = m_files.size();
-    if (index < m_files.size())
-        progress.fileName = paths::lastComponent(m_files[index].path);
-    progress.bytesDone = done;
-    progress.bytesTotal = total;
-    progress.piecesWritten = pieces;
-    m_settings.progress(progress);
+    const QString name = index < m_files.size() ? paths::lastComponent(m_files[index].path) : QString();
+    m_settings.progress(BatchProgress{step, index, m_files.size(), name, done, total, pieces});
 }
 
 } // namespace

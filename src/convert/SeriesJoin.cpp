@@ -320,16 +320,8 @@ void Joiner::report(BatchProgress::Step step, qsizetype index, qint64 done, qint
 {
     if (!m_settings.progress)
         return;
-    BatchProgress progress;
-    progress.step = step;
-    progress.fileIndex = index;
-    progress.fileCount = m_pieces.size();
-    if (index < m_pieces.size())
-        progress.fileName = paths::lastComponent(m_pieces[index]);
-    progress.bytesDone = done;
-    progress.bytesTotal = total;
-    progress.piecesWritten = pieces;
-    m_settings.progress(progress);
+    const QString name = index < m_pieces.size() ? paths::lastComponent(m_pieces[index]) : QString();
+    m_settings.progress(BatchProgress{step, index, m_pieces.size(), name, done, total, pieces});
 }
 
 } // namespace
