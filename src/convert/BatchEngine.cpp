@@ -62,10 +62,13 @@ public:
         m_jobs = std::max(1, settings.jobs);
         m_window = m_jobs == 1 ? 1 : 16 * m_jobs;
         m_results = std::vector<std::optional<PreparedFile>>(size_t(m_window));
-        // Every file in flight may hold this many outputs open; the rest of the budget is
-        // kept for sources, folders and the front end.
+        // Outputs are held open unnamed up to the descriptor budget; the rest of it is kept
+        // for sources, folders and the front end. The window may hold many small files
+        // (a few pieces each) but only a few large ones, which share what the small leave.
         const qint64 budget = fs::descriptorBudget() - 320;
-        m_context.openOutputs = std::max<qint64>(8, budget / m_window);
+        const qsizetype largeAhead = std::min<qsizetype>(m_window, 2 * m_jobs);
+        const qint64 forSmall = m_window > largeAhead ? m_window * kSmallOpen : 0;
+        m_largeOpen = std::max<qint64>(kSmallOpen, (budget - forSmall) / largeAhead);
         m_context.folder = [this](const QString& path) { return m_folders.get(path); };
         m_context.gzipSwitch = settings.gzipSwitch;
         m_context.cancel = settings.cancel;
@@ -106,6 +109,11 @@ private:
         return m_files[index].size >= 0 && m_files[index].size <= kSmallFile;
     }
     static constexpr qint64 kSmallFile = qint64(256) << 10;
+    // Outputs a small file holds open: its pieces, and a few more should it have grown.
+    static constexpr qint64 kSmallOpen = 8;
+    // Descriptors of a long series closed by the pool at a time.
+    static constexpr size_t kCloseShare = 256;
+    qint64 m_largeOpen = kSmallOpen;
 
     const QList<BatchFile>& m_files;
     const BatchSettings& m_settings;
@@ -185,6 +193,7 @@ void Batch::PooledPieces::waitForAll()
 PreparedFile Batch::prepare(qsizetype index, PieceWork& work)
 {
     PreparationContext context = m_context;
+    context.openOutputs = isSmall(index) ? kSmallOpen : m_largeOpen;
     context.progress = [this, index](qint64 done, qint64 total, qint64 pieces) {
         report(BatchProgress::Step::WithinFile, index, done, total, pieces);
     };
@@ -387,20 +396,41 @@ void Batch::commitOutputs(PreparedFile& file)
     // A file's outputs go into place together: an interrupt waits until they are. The
     // renames stay on this thread: in one folder, the kernel does them one at a time, and
     // a second thread would only spin on the folder's lock.
+    // Closing the committed descriptors is left to the pool meanwhile: it costs about as
+    // much as the renames and takes no folder lock.
     std::vector<char> committed(file.outputs.size(), 0);
     {
+        PooledPieces closing(*this);
+        const bool closeElsewhere = m_pooled && file.outputs.size() > kCloseShare;
+        std::vector<fs::Handle> toClose;
+        const auto closeShare = [&] {
+            closing.submit([handles = std::make_shared<std::vector<fs::Handle>>(
+                                std::move(toClose))] { handles->clear(); });
+            toClose.clear();
+        };
         std::optional<fs::InterruptHold> hold;
         if (file.outputs.size() > 1 && !refused)
             hold.emplace();
         for (size_t i = 0; i < file.outputs.size(); ++i) {
             PreparedOutput& output = file.outputs[i];
             if (output.temporary && !refused) {
+                fs::Handle descriptor;
                 committed[i] = fs::commit(*output.temporary, *file.folder,
-                                          QFile::encodeName(output.fileName),
-                                          targets[i]) == fs::CommitResult::Committed;
+                                          QFile::encodeName(output.fileName), targets[i],
+                                          closeElsewhere ? &descriptor : nullptr) ==
+                               fs::CommitResult::Committed;
+                if (descriptor.isOpen()) {
+                    toClose.push_back(std::move(descriptor));
+                    if (toClose.size() == kCloseShare)
+                        closeShare();
+                }
             }
             output.temporary.reset();
         }
+        hold.reset();
+        if (!toClose.empty())
+            closeShare();
+        closing.waitForAll();
     }
     QStringList failed;
     for (size_t i = 0; i < file.outputs.size(); ++i) {

@@ -138,8 +138,9 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
     const PieceCutter::Emit toPool = [&](Piece&& piece) {
         PreparedOutput* output = &file.outputs.emplace_back(PreparedOutput{piece.fileName, {}});
         const bool keepOpen = qint64(piece.index) < openOutputs;
-        auto build = [output, folder, keepOpen, piece = std::move(piece)] {
-            const QByteArray container = convertDataToPTC(piece.payload, piece.pieceName.toUtf8());
+        auto build = [output, folder, keepOpen, piece = std::move(piece)]() mutable {
+            const QByteArray container =
+                convertDataToPTCInPlace(std::move(piece.payload), piece.pieceName.toUtf8());
             std::optional<fs::Temporary> temporary = fs::createTemporary(*folder, false);
             if (temporary && fs::writeAll(*temporary, container) &&
                 fs::finishWriting(*temporary, keepOpen))
@@ -177,7 +178,8 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
             return cancelled(std::move(file), work);
         // Unpacked, the source is cut as it is: read a piece at a time, each slice becomes
         // a payload as it stands, with no copy through a larger buffer.
-        chunk = gzip ? reader.read(kChunk, std::move(chunk)) : reader.read(cutter.room());
+        chunk = gzip ? reader.read(kChunk, std::move(chunk))
+                     : reader.read(cutter.room(), payloadBuffer(cutter.room()));
         if (reader.failed())
             return failed(std::move(file), work, alertOf(keys::kRead, fileName));
     }

@@ -134,9 +134,11 @@ enum class CommitResult
 };
 // Puts the temporary in place under `name`, replacing what `target` described. A regular
 // file replaced passes on its permission bits (never setuid, setgid or sticky) and is
-// flushed first, so that a crash leaves the old file or the whole new one.
+// flushed first, so that a crash leaves the old file or the whole new one. With
+// `closeLater`, a committed temporary's descriptor is handed there instead of closed, so
+// that the caller may close it on another thread.
 CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray& name,
-                    const Target& target);
+                    const Target& target, Handle* closeLater = nullptr);
 // The part of commit() over an existing `target` that comes before the rename: the
 // permissions, the flush and a hidden name. Done ahead (on another thread, say), it leaves
 // commit() one rename; false when it failed, and commit() then fails too.

@@ -499,8 +499,14 @@ bool readyToReplace(Temporary& temporary, const Handle& folder, const Target& ta
 }
 
 CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray& name,
-                    const Target& target)
+                    const Target& target, Handle* closeLater)
 {
+    const auto committed = [&] {
+        if (closeLater)
+            *closeLater = std::move(temporary.handle);
+        forget(temporary);
+        return CommitResult::Committed;
+    };
     const int dir = folder.get();
     bool ok = true;
     if (target.exists)
@@ -508,10 +514,8 @@ CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray
     if (ok && temporary.name.isEmpty()) {
         // An unnamed file can only be linked to a free name: straight in when nothing is
         // there, else under a hidden name first and renamed over the old entry.
-        if (!target.exists && linkUnnamed(temporary.handle.get(), dir, name)) {
-            forget(temporary);
-            return CommitResult::Committed;
-        }
+        if (!target.exists && linkUnnamed(temporary.handle.get(), dir, name))
+            return committed();
         ok = nameUnnamed(temporary);
     }
     ok = ok && ::renameat(dir, temporary.name.constData(), dir, name.constData()) == 0;
@@ -519,8 +523,7 @@ CommitResult commit(Temporary& temporary, const Handle& folder, const QByteArray
         discard(temporary);
         return CommitResult::Failed;
     }
-    forget(temporary);
-    return CommitResult::Committed;
+    return committed();
 }
 
 LinkResult linkIfFree(Temporary& temporary, const Handle& folder, const QByteArray& name)

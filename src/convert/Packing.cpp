@@ -2,6 +2,7 @@
 // The piece cutter: 49152-byte slices of the packed stream, named by the base-name rule.
 #include "Packing.h"
 
+#include "ContainerBuilder.h"
 #include "Naming.h"
 #include "PtcFormat.h"
 
@@ -16,14 +17,10 @@ void PieceCutter::append(QByteArrayView packed, const Emit& sink)
     while (!packed.isEmpty()) {
         const qsizetype room = ptc::kPayloadSize - m_buffer.size();
         const qsizetype taken = std::min(room, packed.size());
-        if (m_buffer.isEmpty() && taken == ptc::kPayloadSize) {
-            // A whole piece at once: no copy through the buffer.
-            m_buffer = packed.first(taken).toByteArray();
-        } else {
-            if (m_buffer.capacity() < ptc::kPayloadSize)
-                m_buffer.reserve(ptc::kPayloadSize);
-            m_buffer.append(packed.first(taken));
-        }
+        // A piece's bytes are gathered where its container will be built around them.
+        if (m_buffer.isEmpty() && m_buffer.capacity() < ptc::kPayloadSize)
+            m_buffer = payloadBuffer(ptc::kPayloadSize);
+        m_buffer.append(packed.first(taken));
         packed = packed.sliced(taken);
         if (m_buffer.size() == ptc::kPayloadSize) {
             // The stream has reached a full piece: it is a multi-piece file.
