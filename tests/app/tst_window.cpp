@@ -845,10 +845,15 @@ void TestWindow::closingWindowQuits()
 
     bool quitInTime = true;
     QTimer::singleShot(0, delegate.window(), &QWidget::close);
-    QTimer::singleShot(10000, qApp, [&quitInTime] {
+    // A timer of this test's own: one left with the application would fire in a later
+    // test, after `quitInTime` is gone.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, qApp, [&quitInTime] {
         quitInTime = false;
         QCoreApplication::exit(1);
     });
+    deadline.start(10000);
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(quitInTime);
 }
