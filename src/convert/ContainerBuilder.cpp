@@ -13,7 +13,9 @@ namespace ptcdrop {
 
 QByteArray convertDataToPTC(QByteArrayView payload, QByteArrayView name)
 {
-    return convertDataToPTCInPlace(payload.toByteArray(), name);
+    QByteArray bytes = payloadBuffer(payload.size());
+    bytes.append(payload);
+    return convertDataToPTCInPlace(std::move(bytes), name);
 }
 
 QByteArray convertDataToPTCInPlace(QByteArray&& payload, QByteArrayView name)
@@ -43,8 +45,8 @@ QByteArray convertDataToPTCInPlace(QByteArray&& payload, QByteArrayView name)
 QByteArray payloadBuffer(qsizetype capacity)
 {
     // Erasing from the front of an array moves its start, not its bytes: what is erased
-    // stays as room for a prepend.
-    // One byte more than asked: a reader may ask for one byte beyond the size it expects.
+    // stays as room for a prepend. One byte more than asked is kept at the end, for a
+    // reader that asks for one byte beyond the size it expects.
     QByteArray buffer(ptc::kHeaderSize + capacity + 1, Qt::Uninitialized);
     buffer.remove(0, ptc::kHeaderSize);
     buffer.truncate(0);
