@@ -3,6 +3,7 @@
 #include "BatchEngine.h"
 
 #include "PathRules.h"
+#include "PtcFormat.h"
 
 #include <QFile>
 #include <QHash>
@@ -102,6 +103,7 @@ private:
     void report(BatchProgress::Step step, qsizetype index, qint64 done = 0, qint64 total = 0,
                 qint64 pieces = 0);
     void workerLoop();
+    qint64 descriptorsInFlight() const;
     bool mayStart(qsizetype index) const;
     // Small enough at the batch's start to be converted in a moment (a few milliseconds).
     bool isSmall(qsizetype index) const
@@ -220,6 +222,27 @@ bool Batch::mayStart(qsizetype index) const
     return index < m_committed + ahead && (m_files[index].identity || index == m_committed);
 }
 
+qint64 Batch::descriptorsInFlight() const
+{
+    // The outputs that the files prepared ahead hold open, at most: each small file's
+    // pieces in the whole window, and the largest file's as many times as large files may
+    // be in flight. Sources, folders and the front end take a few more.
+    qsizetype small = 0;
+    qsizetype large = 0;
+    qint64 largestOpen = 0;
+    for (qsizetype i = 0; i < m_files.size(); ++i) {
+        if (isSmall(i)) {
+            ++small;
+        } else {
+            ++large;
+            const qint64 pieces = std::max<qint64>(m_files[i].size, 0) / ptc::kPayloadSize + 2;
+            largestOpen = std::max(largestOpen, std::min(pieces, m_largeOpen));
+        }
+    }
+    const qsizetype largeAhead = std::min<qsizetype>({m_window, 2 * m_jobs, large});
+    return 320 + std::min(small, m_window) * kSmallOpen + largeAhead * largestOpen;
+}
+
 void Batch::workerLoop()
 {
     fs::blockInterrupts(); // interrupts are taken on the committing thread
@@ -256,6 +279,7 @@ BatchSummary Batch::run()
     // The calling thread is one of the jobs: it prepares and builds too while it would
     // otherwise wait for the next file to commit.
     if (m_jobs > 1 && count > 0) {
+        fs::reserveDescriptors(descriptorsInFlight());
         for (int i = 1; i < m_jobs; ++i)
             pool.emplace_back([this] { workerLoop(); });
         m_pooled = true;
@@ -415,10 +439,10 @@ void Batch::commitOutputs(PreparedFile& file)
             PreparedOutput& output = file.outputs[i];
             if (output.temporary && !refused) {
                 fs::Handle descriptor;
-                committed[i] = fs::commit(*output.temporary, *file.folder,
-                                          QFile::encodeName(output.fileName), targets[i],
-                                          closeElsewhere ? &descriptor : nullptr) ==
-                               fs::CommitResult::Committed;
+                committed[i] =
+                    fs::commit(*output.temporary, *file.folder, QFile::encodeName(output.fileName),
+                               targets[i], closeElsewhere ? &descriptor : nullptr) ==
+                    fs::CommitResult::Committed;
                 if (descriptor.isOpen()) {
                     toClose.push_back(std::move(descriptor));
                     if (toClose.size() == kCloseShare)
@@ -503,7 +527,8 @@ void Batch::report(BatchProgress::Step step, qsizetype index, qint64 done, qint6
 {
     if (!m_settings.progress)
         return;
-    const QString name = index < m_files.size() ? paths::lastComponent(m_files[index].path) : QString();
+    const QString name =
+        index < m_files.size() ? paths::lastComponent(m_files[index].path) : QString();
     m_settings.progress(BatchProgress{step, index, m_files.size(), name, done, total, pieces});
 }
 

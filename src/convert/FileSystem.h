@@ -98,10 +98,10 @@ public:
 
     bool isValid() const { return handle.isOpen() || !name.isEmpty(); }
 
-    int folder = -1;  // not owned: the folder outlives its temporaries
-    Handle handle;    // open while being written, and after when unnamed
-    QByteArray name;  // the hidden name, when it has one
-    qint32 slot = -1; // its entry in the interrupt clean-up list
+    int folder = -1;      // not owned: the folder outlives its temporaries
+    Handle handle;        // open while being written, and after when unnamed
+    QByteArray name;      // the hidden name, when it has one
+    qint32 slot = -1;     // its entry in the interrupt clean-up list
     bool readied = false; // readyToReplace() has been done
 };
 
@@ -184,5 +184,10 @@ void raiseDescriptorLimit();
 // How many descriptors this process may still open, roughly; decides how many unnamed
 // temporaries one file may hold open.
 qint64 descriptorBudget();
+
+// Grows the process's descriptor table to hold `count` descriptors at once. Called before
+// the batch starts its threads: once several threads share the table, every time it
+// doubles the kernel waits for a grace period (milliseconds each) before going on.
+void reserveDescriptors(qint64 count);
 
 } // namespace ptcdrop::fs

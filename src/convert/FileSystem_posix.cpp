@@ -484,12 +484,11 @@ bool readyToReplace(Temporary& temporary, const Handle& folder, const Target& ta
     Handle reopened;
     int fd = temporary.handle.get();
     if (fd < 0) {
-        reopened =
-            Handle(::openat(folder.get(), temporary.name.constData(), O_WRONLY | O_CLOEXEC));
+        reopened = Handle(::openat(folder.get(), temporary.name.constData(), O_WRONLY | O_CLOEXEC));
         fd = reopened.get();
     }
-    bool ok = fd >= 0 && (!target.regularFile || ::fchmod(fd, target.permissions) == 0) &&
-              flushData(fd);
+    bool ok =
+        fd >= 0 && (!target.regularFile || ::fchmod(fd, target.permissions) == 0) && flushData(fd);
     // An unnamed file can only be linked to a free name: it is renamed over the old entry
     // from a hidden name.
     if (ok && temporary.name.isEmpty())
@@ -600,6 +599,21 @@ qint64 descriptorBudget()
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return 1024;
     return qint64(limit.rlim_cur);
+}
+
+void reserveDescriptors(qint64 count)
+{
+    count = std::min(count, descriptorBudget());
+    if (count <= 64)
+        return; // the table starts this large
+    // The table never shrinks: a descriptor opened at the highest slot and closed again
+    // leaves it grown.
+    Handle root(::open("/", O_PATH | O_CLOEXEC));
+    if (!root.isOpen())
+        return;
+    const int high = ::fcntl(root.get(), F_DUPFD_CLOEXEC, int(count - 1));
+    if (high >= 0)
+        ::close(high);
 }
 
 } // namespace ptcdrop::fs
