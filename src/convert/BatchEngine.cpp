@@ -410,11 +410,24 @@ void Batch::commitOutputs(PreparedFile& file)
     bool refused = false;
     for (const fs::Target& target : targets)
         refused = refused || isProtected(target);
+    // Freeing a replaced file's storage costs more than its rename: in a long series, the
+    // files replaced are held open and freed by the pool, which closes them after their
+    // renames. A hold takes the descriptor of its output, which is no longer needed once
+    // the output has a name, so that no more are open than while the file was prepared.
+    const bool closeElsewhere = m_pooled && file.outputs.size() > kCloseShare;
+    std::vector<fs::Handle> held(closeElsewhere ? file.outputs.size() : 0);
     if (!refused) {
         forEachShared(file.outputs.size(), [&](size_t i) {
             PreparedOutput& output = file.outputs[i];
-            if (output.temporary && targets[i].exists)
-                fs::readyToReplace(*output.temporary, *file.folder, targets[i]);
+            if (!output.temporary || !targets[i].exists)
+                return;
+            fs::Temporary& temporary = *output.temporary;
+            const bool wasOpen = temporary.handle.isOpen();
+            if (fs::readyToReplace(temporary, *file.folder, targets[i]) && closeElsewhere &&
+                wasOpen && !temporary.name.isEmpty()) {
+                temporary.handle = fs::Handle();
+                held[i] = fs::holdEntry(*file.folder, QFile::encodeName(output.fileName));
+            }
         });
     }
     // A file's outputs go into place together: an interrupt waits until they are. The
@@ -425,7 +438,6 @@ void Batch::commitOutputs(PreparedFile& file)
     std::vector<char> committed(file.outputs.size(), 0);
     {
         PooledPieces closing(*this);
-        const bool closeElsewhere = m_pooled && file.outputs.size() > kCloseShare;
         std::vector<fs::Handle> toClose;
         const auto closeShare = [&] {
             closing.submit([handles = std::make_shared<std::vector<fs::Handle>>(
@@ -443,11 +455,12 @@ void Batch::commitOutputs(PreparedFile& file)
                     fs::commit(*output.temporary, *file.folder, QFile::encodeName(output.fileName),
                                targets[i], closeElsewhere ? &descriptor : nullptr) ==
                     fs::CommitResult::Committed;
-                if (descriptor.isOpen()) {
+                if (descriptor.isOpen())
                     toClose.push_back(std::move(descriptor));
-                    if (toClose.size() == kCloseShare)
-                        closeShare();
-                }
+                if (closeElsewhere && held[i].isOpen())
+                    toClose.push_back(std::move(held[i]));
+                if (toClose.size() >= kCloseShare)
+                    closeShare();
             }
             output.temporary.reset();
         }

@@ -126,6 +126,11 @@ struct Target
     std::optional<FileIdentity> identity; // of the file it names, links followed
 };
 Target inspectTarget(const Handle& folder, const QByteArray& name);
+// The entry `name` itself, held open without being read, where the platform can open an
+// entry so. A file replaced by a rename while held keeps its storage until the handle
+// closes: freeing it falls to whoever closes the handle, not to the rename. Not open when
+// the platform cannot, or nothing stands there.
+Handle holdEntry(const Handle& folder, const QByteArray& name);
 
 enum class CommitResult
 {

@@ -475,6 +475,19 @@ Target inspectTarget(const Handle& folder, const QByteArray& name)
     return target;
 }
 
+Handle holdEntry(const Handle& folder, const QByteArray& name)
+{
+#ifdef O_PATH
+    // A symbolic link is held as the link: opening reads nothing and cannot block, whatever
+    // kind of file stands there.
+    return Handle(::openat(folder.get(), name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+#else
+    (void)folder;
+    (void)name;
+    return Handle();
+#endif
+}
+
 bool readyToReplace(Temporary& temporary, const Handle& folder, const Target& target)
 {
     if (temporary.readied)
@@ -608,7 +621,7 @@ void reserveDescriptors(qint64 count)
         return; // the table starts this large
     // The table never shrinks: a descriptor opened at the highest slot and closed again
     // leaves it grown.
-    Handle root(::open("/", O_PATH | O_CLOEXEC));
+    Handle root(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.isOpen())
         return;
     const int high = ::fcntl(root.get(), F_DUPFD_CLOEXEC, int(count - 1));
