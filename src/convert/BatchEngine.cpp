@@ -66,8 +66,13 @@ public:
         // Outputs are held open unnamed up to the descriptor budget; the rest of it is kept
         // for sources, folders and the front end. The window may hold many small files
         // (a few pieces each) but only a few large ones, which share what the small leave.
+        // Only as many large files share it as the batch has.
         const qint64 budget = fs::descriptorBudget() - 320;
-        const qsizetype largeAhead = std::min<qsizetype>(m_window, 2 * m_jobs);
+        qsizetype large = 0;
+        for (qsizetype i = 0; i < m_files.size(); ++i)
+            large += isSmall(i) ? 0 : 1;
+        const qsizetype largeAhead =
+            std::max<qsizetype>(1, std::min<qsizetype>({m_window, 2 * m_jobs, large}));
         const qint64 forSmall = m_window > largeAhead ? m_window * kSmallOpen : 0;
         m_largeOpen = std::max<qint64>(kSmallOpen, (budget - forSmall) / largeAhead);
         m_context.folder = [this](const QString& path) { return m_folders.get(path); };

@@ -13,6 +13,8 @@
 
 #include <QFile>
 
+#include <atomic>
+#include <memory>
 #include <new>
 
 namespace ptcdrop {
@@ -124,6 +126,44 @@ void writeOutput(PreparedFile& file, const QString& fileName, QByteArrayView byt
         output.temporary = std::move(temporary);
 }
 
+// The rest of an unpacked source from `offset`, a piece boundary: every piece is cut
+// unread and reads its own bytes. The file is whole when every piece got all its bytes and
+// the size and modification time are still those of the opening.
+enum class PositionalEnd
+{
+    Whole,
+    Cancelled,
+    ReadFailed
+};
+
+template <typename Build>
+PositionalEnd packByPosition(qint64 offset, const fs::Source& source, PieceCutter& cutter,
+                             const Build& build, bool& lastPiece,
+                             const std::atomic<bool>& readFailed, const PreparationContext& context,
+                             PieceWork& work)
+{
+    for (;;) {
+        const auto length = qsizetype(std::min<qint64>(ptc::kPayloadSize, source.size - offset));
+        lastPiece = length < ptc::kPayloadSize;
+        build(cutter.cutUnread(length), offset, length);
+        offset += length;
+        if (context.progress)
+            context.progress(offset, source.size, qint64(cutter.piecesCut()));
+        if (lastPiece)
+            break;
+        if (isCancelled(context)) {
+            work.waitForAll();
+            return PositionalEnd::Cancelled;
+        }
+        if (readFailed.load(std::memory_order_relaxed))
+            break;
+    }
+    work.waitForAll();
+    return readFailed.load(std::memory_order_relaxed) || !fs::unchanged(source)
+               ? PositionalEnd::ReadFailed
+               : PositionalEnd::Whole;
+}
+
 PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, SourceReader& reader,
                   const fs::Source& source, const PreparationContext& context, PieceWork& work)
 {
@@ -135,10 +175,23 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
     const std::shared_ptr<const fs::Handle> folder = file.folder;
     const qint64 openOutputs = context.openOutputs;
     bool lastPiece = false;
-    const PieceCutter::Emit toPool = [&](Piece&& piece) {
+    // Set by a piece that reads its own bytes and finds the file shorter than it was.
+    auto readFailed = std::make_shared<std::atomic<bool>>(false);
+    // A piece's payload is either cut already or, with `at` set, read by the piece's own
+    // work from that offset of the source.
+    const auto build = [&](Piece&& piece, std::optional<qint64> at, qsizetype length) {
         PreparedOutput* output = &file.outputs.emplace_back(PreparedOutput{piece.fileName, {}});
         const bool keepOpen = qint64(piece.index) < openOutputs;
-        auto build = [output, folder, keepOpen, piece = std::move(piece)]() mutable {
+        auto task = [output, folder, keepOpen, piece = std::move(piece), at, length, &source,
+                     readFailed]() mutable {
+            if (at) {
+                piece.payload = payloadBuffer(length);
+                piece.payload.resize(length);
+                if (fs::readAt(source, piece.payload.data(), length, *at) != length) {
+                    readFailed->store(true, std::memory_order_relaxed);
+                    return;
+                }
+            }
             const QByteArray container =
                 convertDataToPTCInPlace(std::move(piece.payload), piece.pieceName.toUtf8());
             std::optional<fs::Temporary> temporary = fs::createTemporary(*folder, false);
@@ -148,10 +201,11 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
         };
         // The last piece is built here: this thread would only wait for it otherwise.
         if (lastPiece)
-            build();
+            task();
         else
-            work.submit(std::move(build));
+            work.submit(std::move(task));
     };
+    const PieceCutter::Emit toPool = [&](Piece&& piece) { build(std::move(piece), {}, 0); };
     // Packing an uncompressed or an empty stream instead would look like success.
     const Alert compressionFailed =
         alertOf(keys::kSave, name(path, true) + QLatin1StringView(ptc::kContainerSuffix));
@@ -176,8 +230,22 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
             break;
         if (isCancelled(context))
             return cancelled(std::move(file), work);
-        // Unpacked, the source is cut as it is: read a piece at a time, each slice becomes
-        // a payload as it stands, with no copy through a larger buffer.
+        // Unpacked, the source is cut as it is, so each piece's place in it is known: once
+        // the pieces are whole, each one reads its own bytes where its container is built,
+        // on whichever thread builds it, and reading is shared as building is.
+        if (!gzip && cutter.room() == ptc::kPayloadSize) {
+            switch (packByPosition(reader.done(), source, cutter, build, lastPiece, *readFailed,
+                                   context, work)) {
+            case PositionalEnd::Whole:
+                return file;
+            case PositionalEnd::Cancelled:
+                return cancelled(std::move(file), work);
+            case PositionalEnd::ReadFailed:
+                return failed(std::move(file), work, alertOf(keys::kRead, fileName));
+            }
+        }
+        // Unpacked, read up to the next whole piece: each slice becomes a payload as it
+        // stands, with no copy through a larger buffer.
         chunk = gzip ? reader.read(kChunk, std::move(chunk))
                      : reader.read(cutter.room(), payloadBuffer(cutter.room()));
         if (reader.failed())

@@ -80,6 +80,10 @@ std::optional<Source> openSource(const Handle& folder, const QByteArray& name);
 // Reads up to `length` bytes at the current offset; -1 on an I/O error, 0 at the end.
 qint64 readSome(const Source& source, char* into, qint64 length);
 
+// Reads `length` bytes at `offset`, leaving the current offset alone, so that several
+// threads may read one source; fewer only at its end, -1 on an I/O error.
+qint64 readAt(const Source& source, char* into, qint64 length, qint64 offset);
+
 // False when the source's size or modification time is no longer what it was at opening.
 bool unchanged(const Source& source);
 

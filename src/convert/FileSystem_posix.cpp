@@ -358,6 +358,23 @@ qint64 readSome(const Source& source, char* into, qint64 length)
     }
 }
 
+qint64 readAt(const Source& source, char* into, qint64 length, qint64 offset)
+{
+    qint64 got = 0;
+    while (got < length) {
+        const ssize_t step =
+            ::pread(source.handle.get(), into + got, size_t(length - got), off_t(offset + got));
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step < 0)
+            return -1;
+        if (step == 0)
+            break;
+        got += step;
+    }
+    return got;
+}
+
 bool unchanged(const Source& source)
 {
     struct stat info = {};

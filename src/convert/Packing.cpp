@@ -51,6 +51,14 @@ void PieceCutter::finish(const Emit& sink)
     sink(take(m_buffer.size()));
 }
 
+Piece PieceCutter::cutUnread(qsizetype length)
+{
+    Q_ASSERT(m_buffer.isEmpty() && length <= ptc::kPayloadSize);
+    if (length == ptc::kPayloadSize)
+        m_multiPiece = true;
+    return take(0);
+}
+
 Piece PieceCutter::take(qsizetype length)
 {
     if (m_next == 0)

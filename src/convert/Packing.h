@@ -41,6 +41,10 @@ public:
     qsizetype room() const;
     // The last piece, possibly empty.
     void finish(const Emit& sink);
+    // The next piece as append() and finish() would cut it from `length` bytes that the
+    // caller reads in itself: a whole piece (49152 bytes), or fewer for the last one. Only
+    // between pieces; the payload is left empty.
+    Piece cutUnread(qsizetype length);
 
     quint64 piecesCut() const { return m_next; }
 

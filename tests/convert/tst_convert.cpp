@@ -404,14 +404,28 @@ void TestConvert::packSizes_data()
     QTest::addColumn<bool>("gzip");
     QTest::addColumn<QStringList>("outputs");
     QTest::addColumn<QList<qsizetype>>("pieceLengths");
+    QTest::addColumn<int>("jobs");
     // clang-format off
-    QTest::newRow("empty")         << qsizetype(0)          << false << QStringList{"LONGFILE.ptc"} << QList<qsizetype>{0};
-    QTest::newRow("empty, gzip")   << qsizetype(0)          << true  << QStringList{"LONGFILE.ptc"} << QList<qsizetype>{0};
-    QTest::newRow("49151")         << kPiece - 1            << false << QStringList{"LONGFILE.ptc"} << QList<qsizetype>{kPiece - 1};
-    QTest::newRow("49152")         << kPiece                << false << QStringList{"LONGF_0.ptc", "LONGF_1.ptc"} << QList<qsizetype>{kPiece, 0};
-    QTest::newRow("49153")         << kPiece + 1            << false << QStringList{"LONGF_0.ptc", "LONGF_1.ptc"} << QList<qsizetype>{kPiece, 1};
-    QTest::newRow("2 x 49152")     << 2 * kPiece            << false << QStringList{"LONGF_0.ptc", "LONGF_1.ptc", "LONGF_2.ptc"} << QList<qsizetype>{kPiece, kPiece, 0};
+    QTest::newRow("empty")         << qsizetype(0)          << false << QStringList{"LONGFILE.ptc"} << QList<qsizetype>{0} << 1;
+    QTest::newRow("empty, gzip")   << qsizetype(0)          << true  << QStringList{"LONGFILE.ptc"} << QList<qsizetype>{0} << 1;
+    QTest::newRow("49151")         << kPiece - 1            << false << QStringList{"LONGFILE.ptc"} << QList<qsizetype>{kPiece - 1} << 1;
+    QTest::newRow("49152")         << kPiece                << false << QStringList{"LONGF_0.ptc", "LONGF_1.ptc"} << QList<qsizetype>{kPiece, 0} << 1;
+    QTest::newRow("49153")         << kPiece + 1            << false << QStringList{"LONGF_0.ptc", "LONGF_1.ptc"} << QList<qsizetype>{kPiece, 1} << 1;
+    QTest::newRow("2 x 49152")     << 2 * kPiece            << false << QStringList{"LONGF_0.ptc", "LONGF_1.ptc", "LONGF_2.ptc"} << QList<qsizetype>{kPiece, kPiece, 0} << 1;
     // clang-format on
+    // Past the first megabyte, each piece reads its own slice of the source, on whichever
+    // thread builds it.
+    for (const int jobs : {1, 2}) {
+        for (const qsizetype extra : {qsizetype(0), qsizetype(7)}) {
+            QStringList outputs;
+            QList<qsizetype> lengths(23, kPiece);
+            lengths.append(extra);
+            for (int i = 0; i <= 23; ++i)
+                outputs.append(QStringLiteral("LONGF_%1.ptc").arg(i));
+            QTest::addRow("23 x 49152 + %d, %d jobs", int(extra), jobs)
+                << 23 * kPiece + extra << false << outputs << lengths << jobs;
+        }
+    }
 }
 
 // Each output is exactly the container of its slice of the source, under its piece name.
@@ -421,6 +435,7 @@ void TestConvert::packSizes()
     QFETCH(bool, gzip);
     QFETCH(QStringList, outputs);
     QFETCH(QList<qsizetype>, pieceLengths);
+    QFETCH(int, jobs);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -428,6 +443,7 @@ void TestConvert::packSizes()
     QVERIFY(writeFile(dir.filePath("longfilename.txt"), source));
     ConversionHarness harness;
     harness.gzip = gzip;
+    harness.conversion.setJobs(jobs);
     harness.conversion.writeToFiles({dir.filePath("longfilename.txt")});
 
     QCOMPARE(harness.alerts, QStringList());
