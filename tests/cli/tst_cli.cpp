@@ -313,6 +313,7 @@ private slots:
     void replacedPermissions();
     void jobsGiveTheSameResults_data();
     void jobsGiveTheSameResults();
+    void longSeriesReplacesItsOutputs();
 };
 
 void TestCli::convert_data()
@@ -1142,6 +1143,47 @@ void TestCli::jobsGiveTheSameResults()
         }
         QCOMPARE(run.errLines, baseline);
         compareTrees(tree, baselineTree);
+    }
+}
+
+// A long series that replaces the outputs of an earlier run, with two jobs: past the
+// first megabyte its pieces read their own slices, and the files they replace are freed
+// by the pool after the renames. Every output is the container of its slice, each passes
+// on the permission bits of the file it replaced, and nothing else is left in the folder.
+void TestCli::longSeriesReplacesItsOutputs()
+{
+    constexpr qsizetype kPieces = 300; // more than the committing thread closes alone
+    QByteArray source;
+    quint32 state = 11;
+    for (qsizetype i = 0; i < kPieces * ptc::kPayloadSize + 100; ++i) {
+        state = state * 1664525u + 1013904223u;
+        source.append(char(state >> 24));
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Files files{{"ab.bin", source}};
+    Files expected = files;
+    for (qsizetype i = 0; i <= kPieces; ++i) {
+        const QString name = QStringLiteral("AB_%1").arg(i);
+        files.insert(name + ".ptc", "older");
+        expected.insert(name + ".ptc",
+                        convertDataToPTC(source.mid(i * ptc::kPayloadSize, ptc::kPayloadSize),
+                                         name.toLatin1()));
+    }
+    QVERIFY(createFiles(dir.path(), {}, files));
+    const QMap<QString, int> modes{{"AB_0.ptc", 0600}, {"AB_7.ptc", 0640}, {"AB_299.ptc", 0604}};
+    for (auto it = modes.begin(); it != modes.end(); ++it)
+        QCOMPARE(::chmod(QFile::encodeName(dir.filePath(it.key())).constData(), mode_t(it.value())),
+                 0);
+
+    const Run run = runCli({"--jobs", "2", "ab.bin"}, dir.path());
+    QCOMPARE(run.errLines, QStringList());
+    QCOMPARE(run.exitCode, 0);
+    compareTrees(snapshot(dir.path()), expected);
+    for (auto it = modes.begin(); it != modes.end(); ++it) {
+        struct stat info = {};
+        QCOMPARE(::stat(QFile::encodeName(dir.filePath(it.key())).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 07777), it.value());
     }
 }
 
