@@ -71,10 +71,10 @@ public:
         qsizetype large = 0;
         for (qsizetype i = 0; i < m_files.size(); ++i)
             large += isSmall(i) ? 0 : 1;
-        const qsizetype largeAhead =
-            std::max<qsizetype>(1, std::min<qsizetype>({m_window, 2 * m_jobs, large}));
-        const qint64 forSmall = m_window > largeAhead ? m_window * kSmallOpen : 0;
-        m_largeOpen = std::max<qint64>(kSmallOpen, (budget - forSmall) / largeAhead);
+        m_largeAhead = std::min<qsizetype>({m_window, 2 * m_jobs, large});
+        const qsizetype sharing = std::max<qsizetype>(1, m_largeAhead);
+        const qint64 forSmall = m_window > sharing ? m_window * kSmallOpen : 0;
+        m_largeOpen = std::max<qint64>(kSmallOpen, (budget - forSmall) / sharing);
         m_context.folder = [this](const QString& path) { return m_folders.get(path); };
         m_context.gzipSwitch = settings.gzipSwitch;
         m_context.cancel = settings.cancel;
@@ -121,6 +121,7 @@ private:
     // Descriptors of a long series closed by the pool at a time.
     static constexpr size_t kCloseShare = 256;
     qint64 m_largeOpen = kSmallOpen;
+    qsizetype m_largeAhead = 0; // large files that may be in flight at once
 
     const QList<BatchFile>& m_files;
     const BatchSettings& m_settings;
@@ -233,19 +234,16 @@ qint64 Batch::descriptorsInFlight() const
     // pieces in the whole window, and the largest file's as many times as large files may
     // be in flight. Sources, folders and the front end take a few more.
     qsizetype small = 0;
-    qsizetype large = 0;
     qint64 largestOpen = 0;
     for (qsizetype i = 0; i < m_files.size(); ++i) {
         if (isSmall(i)) {
             ++small;
         } else {
-            ++large;
             const qint64 pieces = std::max<qint64>(m_files[i].size, 0) / ptc::kPayloadSize + 2;
             largestOpen = std::max(largestOpen, std::min(pieces, m_largeOpen));
         }
     }
-    const qsizetype largeAhead = std::min<qsizetype>({m_window, 2 * m_jobs, large});
-    return 320 + std::min(small, m_window) * kSmallOpen + largeAhead * largestOpen;
+    return 320 + std::min(small, m_window) * kSmallOpen + m_largeAhead * largestOpen;
 }
 
 void Batch::workerLoop()

@@ -175,20 +175,21 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
     const std::shared_ptr<const fs::Handle> folder = file.folder;
     const qint64 openOutputs = context.openOutputs;
     bool lastPiece = false;
-    // Set by a piece that reads its own bytes and finds the file shorter than it was.
-    auto readFailed = std::make_shared<std::atomic<bool>>(false);
+    // Set by a piece that reads its own bytes and finds the file shorter than it was. Like
+    // the source, it outlives every piece's work: each way out of here waits for all of it.
+    std::atomic<bool> readFailed{false};
     // A piece's payload is either cut already or, with `at` set, read by the piece's own
     // work from that offset of the source.
     const auto build = [&](Piece&& piece, std::optional<qint64> at, qsizetype length) {
         PreparedOutput* output = &file.outputs.emplace_back(PreparedOutput{piece.fileName, {}});
         const bool keepOpen = qint64(piece.index) < openOutputs;
         auto task = [output, folder, keepOpen, piece = std::move(piece), at, length, &source,
-                     readFailed]() mutable {
+                     &readFailed]() mutable {
             if (at) {
                 piece.payload = payloadBuffer(length);
                 piece.payload.resize(length);
                 if (fs::readAt(source, piece.payload.data(), length, *at) != length) {
-                    readFailed->store(true, std::memory_order_relaxed);
+                    readFailed.store(true, std::memory_order_relaxed);
                     return;
                 }
             }
@@ -234,7 +235,7 @@ PreparedFile pack(PreparedFile file, const QString& path, QByteArray chunk, Sour
         // the pieces are whole, each one reads its own bytes where its container is built,
         // on whichever thread builds it, and reading is shared as building is.
         if (!gzip && cutter.room() == ptc::kPayloadSize) {
-            switch (packByPosition(reader.done(), source, cutter, build, lastPiece, *readFailed,
+            switch (packByPosition(reader.done(), source, cutter, build, lastPiece, readFailed,
                                    context, work)) {
             case PositionalEnd::Whole:
                 return file;
